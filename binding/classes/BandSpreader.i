@@ -1,0 +1,1 @@
+// BandSpreader: not published yet.

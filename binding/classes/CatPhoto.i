@@ -1,0 +1,1 @@
+// CatPhoto: not published yet.

@@ -1,0 +1,1 @@
+// Comb: not published yet.

@@ -1,0 +1,1 @@
+// CompressorObject: not published yet.

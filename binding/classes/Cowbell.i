@@ -1,0 +1,1 @@
+// Cowbell: not published yet.

@@ -1,0 +1,1 @@
+// Cymbal: not published yet.

@@ -1,0 +1,1 @@
+// Exciter: not published yet.

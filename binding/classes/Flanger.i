@@ -1,0 +1,1 @@
+// Flanger: not published yet.

@@ -1,0 +1,1 @@
+// Freeze: not published yet.

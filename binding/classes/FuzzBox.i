@@ -1,0 +1,1 @@
+// FuzzBox: not published yet.

@@ -1,0 +1,1 @@
+// Grotesque: not published yet.

@@ -1,0 +1,1 @@
+// HiHat: not published yet.

@@ -1,0 +1,1 @@
+// Kick: not published yet.

@@ -1,0 +1,1 @@
+// Leslie: not published yet.

@@ -1,0 +1,1 @@
+// Lofi: not published yet.

@@ -1,0 +1,1 @@
+// MorphoHead: not published yet.

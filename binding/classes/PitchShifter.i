@@ -1,0 +1,1 @@
+// PitchShifter: not published yet.

@@ -1,0 +1,1 @@
+// Pluck: not published yet.

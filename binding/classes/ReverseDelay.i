@@ -1,0 +1,1 @@
+// ReverseDelay: not published yet.

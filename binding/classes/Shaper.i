@@ -1,0 +1,1 @@
+// Shaper: not published yet.

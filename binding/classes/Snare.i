@@ -1,0 +1,1 @@
+// Snare: not published yet.

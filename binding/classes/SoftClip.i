@@ -1,0 +1,10 @@
+%{
+#include "units/dynamics/SoftClip.h"
+%}
+namespace od {
+class SoftClip : public od::Object {
+public:
+  SoftClip();
+  virtual ~SoftClip();
+};
+}

@@ -1,0 +1,1 @@
+// TapDelay: not published yet.

@@ -1,0 +1,1 @@
+// TapDelayStereoMixer: not published yet.

@@ -1,0 +1,1 @@
+// Tom: not published yet.

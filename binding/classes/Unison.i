@@ -1,0 +1,1 @@
+// Unison: not published yet.

@@ -1,0 +1,1 @@
+// WetDryFade: not published yet.

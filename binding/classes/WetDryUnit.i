@@ -1,0 +1,1 @@
+// WetDryUnit: not published yet.

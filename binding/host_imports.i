@@ -1,0 +1,1 @@
+// Host headers of further base classes (od::CustomUnit, od::Head, od::Graphic) are imported here as they land.

@@ -1,0 +1,31 @@
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# C++ tests: every tests/<area>/*.cpp goes into one binary.
+file(GLOB_RECURSE QVZ_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
+add_executable(qvz_tests ${QVZ_TEST_SOURCES})
+target_include_directories(qvz_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_compile_options(qvz_tests PRIVATE ${QVZ_OWN_WARNINGS})
+target_link_libraries(qvz_tests PRIVATE quorvani GTest::gtest GTest::gtest_main)
+set_target_properties(qvz_tests PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/lib")
+gtest_discover_tests(qvz_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+
+# Lua tests: every tests/lua/test_*.lua runs in the stock interpreter with both modules.
+find_program(LUA_INTERPRETER NAMES lua5.4 REQUIRED)
+file(GLOB QVZ_LUA_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/lua/test_*.lua)
+foreach(script ${QVZ_LUA_TESTS})
+  get_filename_component(stem ${script} NAME_WE)
+  add_test(NAME lua.${stem} COMMAND ${LUA_INTERPRETER} ${script}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  set_tests_properties(lua.${stem} PROPERTIES LABELS lua
+    ENVIRONMENT "LUA_CPATH=${CMAKE_BINARY_DIR}/lua/?.so;;LUA_PATH=${CMAKE_SOURCE_DIR}/tests/lua/?.lua;;QVZ_BUILD=${CMAKE_BINARY_DIR};QVZ_SOURCE=${CMAKE_SOURCE_DIR}")
+endforeach()
+
+# Shell-level tests (the offline host, examples): tests/cli/*.sh
+file(GLOB QVZ_CLI_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/cli/test_*.sh)
+foreach(script ${QVZ_CLI_TESTS})
+  get_filename_component(stem ${script} NAME_WE)
+  add_test(NAME cli.${stem} COMMAND bash ${script} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+  set_tests_properties(cli.${stem} PROPERTIES LABELS cli
+    ENVIRONMENT "QVZ_BUILD=${CMAKE_BINARY_DIR};QVZ_SOURCE=${CMAKE_SOURCE_DIR}")
+endforeach()

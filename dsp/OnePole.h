@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cmath>
+
+namespace dsp {
+
+// Coefficient of a one-pole smoother: k = 1 - exp(-a / sampleRate), where a is the
+// reciprocal of the time constant in seconds. Computed in float, as written.
+inline float onePoleCoefficient(float a, float sampleRate) { return 1.0f - expf(-a / sampleRate); }
+
+// One smoothing step: value <- value + (target - value) * k.
+inline float onePoleStep(float value, float target, float k) { return value + (target - value) * k; }
+
+} // namespace dsp

@@ -1,0 +1,113 @@
+// Typemaps and runtime mends shared by every Lua module of this project, so that
+// wrong arguments from Lua end in the binding's Lua errors and never in a crash.
+
+%include <std_string.i>
+
+%{
+#include <climits>
+#include <cmath>
+#include <cstring>
+%}
+
+// Numbers given for an int are truncated toward zero and saturate at the int range; NaN is 0.
+%typemap(in, checkfn="lua_isnumber") int
+%{ {
+  const lua_Number number = lua_tonumber(L, $input);
+  if (std::isnan(number)) $1 = 0;
+  else if (number >= 2147483647.0) $1 = INT_MAX;
+  else if (number <= -2147483648.0) $1 = INT_MIN;
+  else $1 = (int)number;
+} %}
+
+// int results are Lua integers.
+%typemap(out) int %{ lua_pushinteger(L, (lua_Integer)$1); SWIG_arg++; %}
+
+// A number passed as a string arrives as its text.
+%typemap(in, checkfn="lua_isstring") const std::string & (std::string temp)
+%{ {
+  size_t length = 0;
+  const char *text = lua_tolstring(L, $input, &length);
+  temp.assign(text, length);
+  $1 = &temp;
+} %}
+%typemap(in, checkfn="lua_isstring") std::string
+%{ {
+  size_t length = 0;
+  const char *text = lua_tolstring(L, $input, &length);
+  $1.assign(text, length);
+} %}
+
+// A nil object is refused with the conversion message instead of calling the method on null.
+%typemap(in, checkfn="SWIG_isptrtype") SWIGTYPE *self, SWIGTYPE const *self
+%{ if (!SWIG_IsOK(SWIG_ConvertPtr(L, $input, (void **)&$1, $descriptor, 0)) || !$1) {
+  SWIG_fail_ptr("$symname", $argnum, $descriptor);
+} %}
+
+%{
+// Only a full userdata whose type record belongs to a loaded module is a wrapped object;
+// anything else (another library's userdata) is never read as one.
+static swig_lua_userdata *qvz_wrapped(lua_State *L, int index) {
+  if (lua_type(L, index) != LUA_TUSERDATA) return nullptr;
+  if (lua_rawlen(L, index) < sizeof(swig_lua_userdata)) return nullptr;
+  swig_lua_userdata *usr = (swig_lua_userdata *)lua_touserdata(L, index);
+  swig_module_info *start = SWIG_GetModule(L);
+  if (!start) return nullptr;
+  swig_module_info *module = start;
+  do {
+    for (size_t i = 0; i < module->size; i++)
+      if (module->types[i] == usr->type) return usr;
+    module = module->next;
+  } while (module && module != start);
+  return nullptr;
+}
+
+static const char *qvz_typename(lua_State *L, int index) {
+  if (lua_isuserdata(L, index)) {
+    swig_lua_userdata *usr = qvz_wrapped(L, index);
+    if (usr && usr->type && usr->type->str) return usr->type->str;
+    return "userdata (unknown type)";
+  }
+  return lua_typename(L, lua_type(L, index));
+}
+
+static int qvz_convert_ptr(lua_State *L, int index, void **ptr, swig_type_info *type, int flags) {
+  if (lua_type(L, index) == LUA_TUSERDATA && !qvz_wrapped(L, index)) return SWIG_ERROR;
+  return SWIG_Lua_ConvertPtr(L, index, ptr, type, flags);
+}
+
+static int qvz_swig_type(lua_State *L) {
+  lua_pushstring(L, qvz_typename(L, 1));
+  return 1;
+}
+
+static int qvz_swig_equals(lua_State *L) {
+  if (!lua_isuserdata(L, 1) || !lua_isuserdata(L, 2)) return 0;
+  swig_lua_userdata *a = qvz_wrapped(L, 1);
+  swig_lua_userdata *b = qvz_wrapped(L, 2);
+  if (a && b) lua_pushboolean(L, a->ptr == b->ptr);
+  else lua_pushboolean(L, lua_touserdata(L, 1) == lua_touserdata(L, 2) && !a && !b);
+  return 1;
+}
+
+#undef SWIG_ConvertPtr
+#define SWIG_ConvertPtr(L, idx, ptr, type, flags) qvz_convert_ptr(L, idx, ptr, type, flags)
+#undef SWIG_fail_arg
+#define SWIG_fail_arg(func_name, argnum, type)                                                    \
+  {                                                                                               \
+    SWIG_Lua_pushferrstring(L, "Error in %s (arg %d), expected '%s' got '%s'", func_name, argnum, \
+                            type, qvz_typename(L, argnum));                                       \
+    goto fail;                                                                                    \
+  }
+%}
+
+// The global helpers are replaced by the checked versions once the module is open.
+%init %{
+  lua_pushcfunction(L, qvz_swig_type);
+  lua_setglobal(L, "swig_type");
+  lua_pushcfunction(L, qvz_swig_equals);
+  lua_setglobal(L, "swig_equals");
+%}
+
+// Ownership follows the host's reference counting: Lua holds, never deletes.
+%feature("ref") od::ReferenceCounted "$this->attachLua();"
+%feature("unref") od::ReferenceCounted "$this->releaseLua();"

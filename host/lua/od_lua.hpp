@@ -1,0 +1,248 @@
+// Lua functions of the host module: configuration, direct runs of objects, test helpers.
+// Included into the generated wrapper, so it can use the SWIG runtime.
+#pragma once
+
+#include <od/BigHeap.h>
+#include <od/Denormals.h>
+#include <od/Object.h>
+#include <od/Random.h>
+#include <od/config.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+static int qvz_od_configure(lua_State *L) {
+  const lua_Number rate = luaL_checknumber(L, 1);
+  const lua_Number frame = luaL_checknumber(L, 2);
+  if (!(rate >= od::kMinSampleRate && rate <= od::kMaxSampleRate) || rate != std::floor(rate))
+    return luaL_error(L, "od.configure: sample rate %f is outside %d..%d Hz", (double)rate,
+                      od::kMinSampleRate, od::kMaxSampleRate);
+  if (!(frame >= 1 && frame <= od::kMaxFrameLength) || frame != std::floor(frame))
+    return luaL_error(L, "od.configure: frame length %f is outside 1..%d", (double)frame, od::kMaxFrameLength);
+  od::configure((int)rate, (int)frame);
+  return 0;
+}
+
+static int qvz_od_setHeapLimit(lua_State *L) {
+  if (lua_isnoneornil(L, 1)) {
+    od::BigHeap::setLimit(-1);
+    return 0;
+  }
+  const lua_Number bytes = luaL_checknumber(L, 1);
+  if (!(bytes >= 0) || bytes > 9.0e18) return luaL_error(L, "od.setHeapLimit: %f is not a byte count", (double)bytes);
+  od::BigHeap::setLimit((long long)bytes);
+  return 0;
+}
+
+static int qvz_od_heapInUse(lua_State *L) {
+  lua_pushinteger(L, (lua_Integer)od::BigHeap::inUse());
+  return 1;
+}
+
+static int qvz_od_seed(lua_State *L) {
+  const lua_Number seed = luaL_checknumber(L, 1);
+  if (!std::isfinite(seed)) return luaL_error(L, "od.seed: the seed must be a finite number");
+  od::Random::seed((uint32_t)(uint64_t)(int64_t)std::fmod(seed, 4294967296.0));
+  return 0;
+}
+
+// What one key of od.run's input table drives.
+struct QvzRunFeed {
+  od::Inlet *inlet = nullptr;
+  od::Outlet *previousSource = nullptr;
+  od::Outlet *feed = nullptr;
+  int arrayIndex = 0; // position of its sample array in the feed table, 0 for a constant
+  float constant = 0.0f;
+};
+
+static od::Object *qvz_check_object(lua_State *L, int index, const char *who) {
+  void *ptr = nullptr;
+  if (!SWIG_IsOK(SWIG_ConvertPtr(L, index, &ptr, SWIGTYPE_p_od__Object, 0)) || !ptr) {
+    luaL_error(L, "%s: argument %d must be an object, got %s", who, index, qvz_typename(L, index));
+    return nullptr;
+  }
+  return static_cast<od::Object *>(ptr);
+}
+
+// Processes frames on an object with its inlets fed from the table, and returns every
+// outlet's samples. Everything is checked before anything is changed.
+static int qvz_od_run_object(lua_State *L, od::Object *object) {
+  luaL_checktype(L, 2, LUA_TTABLE);
+  const lua_Number requested = luaL_checknumber(L, 3);
+  if (!(requested >= 0) || requested > 1.0e9) return luaL_error(L, "od.run: sample count %f is out of range", (double)requested);
+  const long samples = (long)requested;
+  const int frameLength = globalConfig.frameLength;
+  const long frames = (samples + frameLength - 1) / frameLength;
+
+  // Pass 1: check every key and value.
+  int inletCount = 0;
+  lua_pushnil(L);
+  while (lua_next(L, 2)) {
+    if (lua_type(L, -2) != LUA_TSTRING) return luaL_error(L, "od.run: input keys must be names, got %s", luaL_typename(L, -2));
+    const char *name = lua_tostring(L, -2);
+    const std::string key(name);
+    if (object->getInput(key)) {
+      if (lua_istable(L, -1)) {
+        const lua_Integer count = (lua_Integer)lua_rawlen(L, -1);
+        for (lua_Integer k = 1; k <= count; k++) {
+          if (lua_rawgeti(L, -1, k) != LUA_TNUMBER)
+            return luaL_error(L, "od.run: element %d of input '%s' is not a number", (int)k, name);
+          lua_pop(L, 1);
+        }
+      } else if (lua_type(L, -1) != LUA_TNUMBER) {
+        return luaL_error(L, "od.run: input '%s' needs a number or an array of numbers, got %s", name, luaL_typename(L, -1));
+      }
+      inletCount++;
+    } else if (object->getParameter(key)) {
+      if (lua_type(L, -1) != LUA_TNUMBER) return luaL_error(L, "od.run: parameter '%s' needs a number, got %s", name, luaL_typename(L, -1));
+    } else if (object->getOption(key)) {
+      if (!lua_isinteger(L, -1)) {
+        lua_Number v = lua_type(L, -1) == LUA_TNUMBER ? lua_tonumber(L, -1) : NAN;
+        if (!(v == std::floor(v) && std::fabs(v) < 2147483648.0))
+          return luaL_error(L, "od.run: option '%s' needs an integer, got %s", name, luaL_typename(L, -1));
+      }
+    } else {
+      return luaL_error(L, "od.run: unknown inlet, parameter or option '%s'", name);
+    }
+    lua_pop(L, 1);
+  }
+
+  // Pass 2: the checks passed; apply parameters and options, connect the feeds.
+  std::vector<QvzRunFeed> feeds;
+  feeds.reserve(inletCount);
+  lua_settop(L, 3);
+  lua_newtable(L); // index 4: the arrays that feed inlets
+  int arrayCount = 0;
+  lua_pushnil(L);
+  while (lua_next(L, 2)) {
+    const std::string key(lua_tostring(L, -2));
+    if (od::Inlet *inlet = object->getInput(key)) {
+      QvzRunFeed feed;
+      feed.inlet = inlet;
+      feed.previousSource = inlet->source();
+      if (lua_istable(L, -1)) {
+        lua_pushvalue(L, -1);
+        lua_rawseti(L, 4, ++arrayCount);
+        feed.arrayIndex = arrayCount;
+      } else {
+        feed.constant = (float)lua_tonumber(L, -1);
+      }
+      feed.feed = new od::Outlet("feed");
+      feeds.push_back(feed);
+    } else if (od::Parameter *parameter = object->getParameter(key)) {
+      parameter->hardSet((float)lua_tonumber(L, -1));
+    } else if (od::Option *option = object->getOption(key)) {
+      option->set((int)lua_tonumber(L, -1));
+    }
+    lua_pop(L, 1);
+  }
+  for (QvzRunFeed &feed : feeds) {
+    feed.inlet->connect(feed.feed);
+    if (!feed.arrayIndex) {
+      float *buffer = feed.feed->buffer();
+      for (int i = 0; i < od::kMaxFrameLength; i++) buffer[i] = feed.constant;
+    }
+  }
+
+  // Result: one array per outlet.
+  const int outletCount = object->outputCount();
+  lua_createtable(L, 0, outletCount);
+  const int resultIndex = lua_gettop(L);
+  for (int o = 0; o < outletCount; o++) {
+    lua_createtable(L, (int)std::min<long>(frames * frameLength, 1 << 24), 0);
+    lua_setfield(L, resultIndex, object->getOutput(o)->name().c_str());
+  }
+
+  for (long frame = 0; frame < frames; frame++) {
+    for (QvzRunFeed &feed : feeds) {
+      if (!feed.arrayIndex) continue;
+      float *buffer = feed.feed->buffer();
+      lua_rawgeti(L, 4, feed.arrayIndex);
+      const lua_Integer count = (lua_Integer)lua_rawlen(L, -1);
+      for (int i = 0; i < frameLength; i++) {
+        const lua_Integer k = frame * frameLength + i + 1;
+        float value = 0.0f;
+        if (k <= count) {
+          lua_rawgeti(L, -1, k);
+          value = (float)lua_tonumber(L, -1);
+          lua_pop(L, 1);
+        }
+        buffer[i] = value;
+      }
+      lua_pop(L, 1);
+    }
+    {
+      od::DenormalGuard guard;
+      object->updateParameters();
+      object->process();
+    }
+    for (int o = 0; o < outletCount; o++) {
+      od::Outlet *outlet = object->getOutput(o);
+      lua_getfield(L, resultIndex, outlet->name().c_str());
+      const float *buffer = outlet->buffer();
+      for (int i = 0; i < frameLength; i++) {
+        lua_pushnumber(L, buffer[i]);
+        lua_rawseti(L, -2, frame * frameLength + i + 1);
+      }
+      lua_pop(L, 1);
+    }
+  }
+
+  for (QvzRunFeed &feed : feeds) {
+    feed.inlet->disconnect();
+    if (feed.previousSource) feed.inlet->connect(feed.previousSource);
+    delete feed.feed;
+  }
+  return 1;
+}
+
+static int qvz_od_run(lua_State *L) {
+  od::Object *object = qvz_check_object(L, 1, "od.run");
+  lua_settop(L, 3);
+  return qvz_od_run_object(L, object);
+}
+
+// obj:serialize() -> {name = value} of the parameters saved with the object.
+static int qvz_od_serialize(lua_State *L) {
+  od::Object *object = qvz_check_object(L, 1, "serialize");
+  lua_newtable(L);
+  for (int i = 0; i < object->parameterCount(); i++) {
+    od::Parameter *parameter = object->getParameter(i);
+    if (!parameter->isSerializationEnabled()) continue;
+    lua_pushnumber(L, parameter->target());
+    lua_setfield(L, -2, parameter->name().c_str());
+  }
+  return 1;
+}
+
+// obj:deserialize(t) restores the saved parameters found in t.
+static int qvz_od_deserialize(lua_State *L) {
+  od::Object *object = qvz_check_object(L, 1, "deserialize");
+  luaL_checktype(L, 2, LUA_TTABLE);
+  for (int i = 0; i < object->parameterCount(); i++) {
+    od::Parameter *parameter = object->getParameter(i);
+    if (!parameter->isSerializationEnabled()) continue;
+    if (lua_getfield(L, 2, parameter->name().c_str()) == LUA_TNUMBER) parameter->hardSet((float)lua_tonumber(L, -1));
+    lua_pop(L, 1);
+  }
+  return 0;
+}
+
+// Adds serialize/deserialize to the methods every object inherits from od::Object.
+static void qvz_od_install_object_methods(lua_State *L) {
+  SWIG_Lua_get_class_registry(L);
+  lua_getfield(L, -1, "Object");
+  if (lua_istable(L, -1)) {
+    lua_getfield(L, -1, ".fn");
+    if (lua_istable(L, -1)) {
+      lua_pushcfunction(L, qvz_od_serialize);
+      lua_setfield(L, -2, "serialize");
+      lua_pushcfunction(L, qvz_od_deserialize);
+      lua_setfield(L, -2, "deserialize");
+    }
+    lua_pop(L, 1);
+  }
+  lua_pop(L, 2);
+}

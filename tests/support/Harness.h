@@ -1,0 +1,56 @@
+#pragma once
+
+// Small helpers for driving units directly in C++ tests.
+
+#include <od/Denormals.h>
+#include <od/Object.h>
+#include <od/config.h>
+
+#include <memory>
+#include <vector>
+
+namespace qvztest {
+
+// Sets the host configuration for the lifetime of a test and restores the default after.
+class ConfigScope {
+public:
+  ConfigScope(int sampleRate, int frameLength) : mSaved(globalConfig) { od::configure(sampleRate, frameLength); }
+  ~ConfigScope() { globalConfig = mSaved; }
+
+private:
+  od::GlobalConfig mSaved;
+};
+
+// Feeds inlets from buffers the test writes, frame by frame.
+class Feeder {
+public:
+  // Connects the inlet to a fresh feed and returns the feed's buffer (one frame).
+  float *feed(od::Inlet &inlet) {
+    mFeeds.push_back(std::make_unique<od::Outlet>("feed"));
+    inlet.connect(mFeeds.back().get());
+    return mFeeds.back()->buffer();
+  }
+
+private:
+  std::vector<std::unique_ptr<od::Outlet>> mFeeds;
+};
+
+// One frame as the host runs it: parameters, then process, with denormals flushed.
+inline void runFrame(od::Object &object) {
+  od::DenormalGuard guard;
+  object.updateParameters();
+  object.process();
+}
+
+// Units are reference counted; tests hold them the way the host does.
+template <typename T> struct Held {
+  template <typename... A> explicit Held(A &&...args) : object(new T(std::forward<A>(args)...)) { object->attach(); }
+  ~Held() { object->release(); }
+  Held(const Held &) = delete;
+  Held &operator=(const Held &) = delete;
+  T *operator->() const { return object; }
+  T &operator*() const { return *object; }
+  T *object;
+};
+
+} // namespace qvztest
