@@ -8,7 +8,10 @@ target_include_directories(qvz_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(qvz_tests PRIVATE ${QVZ_OWN_WARNINGS})
 target_link_libraries(qvz_tests PRIVATE quorvani GTest::gtest GTest::gtest_main)
 set_target_properties(qvz_tests PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/lib")
-gtest_discover_tests(qvz_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+target_link_libraries(qvz_tests PRIVATE ${CMAKE_DL_LIBS})
+# The robustness suite (tests/robust, suites named Robust*) carries its own label.
+gtest_discover_tests(qvz_tests DISCOVERY_TIMEOUT 60 TEST_FILTER "-Robust*" PROPERTIES LABELS unit)
+gtest_discover_tests(qvz_tests DISCOVERY_TIMEOUT 60 TEST_FILTER "Robust*" PROPERTIES LABELS robust)
 
 # Lua tests: every tests/lua/test_*.lua runs in the stock interpreter with both modules.
 find_program(LUA_INTERPRETER NAMES lua5.4 REQUIRED)
@@ -17,7 +20,11 @@ foreach(script ${QVZ_LUA_TESTS})
   get_filename_component(stem ${script} NAME_WE)
   add_test(NAME lua.${stem} COMMAND ${LUA_INTERPRETER} ${script}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-  set_tests_properties(lua.${stem} PROPERTIES LABELS lua
+  set(labels lua)
+  if(stem MATCHES "^test_robust_")
+    set(labels "lua;robust")
+  endif()
+  set_tests_properties(lua.${stem} PROPERTIES LABELS "${labels}"
     ENVIRONMENT "LUA_CPATH=${CMAKE_BINARY_DIR}/lua/?.so;;LUA_PATH=${CMAKE_SOURCE_DIR}/tests/lua/?.lua;;QVZ_BUILD=${CMAKE_BINARY_DIR};QVZ_SOURCE=${CMAKE_SOURCE_DIR}")
 endforeach()
 
