@@ -2,7 +2,9 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build demo test bench soak clean
+SEEDS ?= 10
+
+.PHONY: all deps configure build demo test bench soak sanitize clean
 
 all: build
 
@@ -23,6 +25,17 @@ test: build
 
 bench: build
 	@if [ -x $(BUILD)/qvz_bench ]; then ./$(BUILD)/qvz_bench; else echo "benchmarks not built"; fi
+
+# The long hostile-input soak (seeds 1..SEEDS, every rate and frame length) and binding fuzz.
+soak: build
+	@QVZ_SOAK_SEEDS=$(SEEDS) ./$(BUILD)/qvz_tests --gtest_also_run_disabled_tests --gtest_filter='RobustSoak.DISABLED_Long'
+	@set -e; for s in $$(seq 1 $(SEEDS)); do \
+	  QVZ_FUZZ_SEED=$$s QVZ_FUZZ_CALLS=2000 LUA_CPATH="$(BUILD)/lua/?.so;;" LUA_PATH="tests/lua/?.lua;;" lua5.4 tests/lua/test_robust_fuzz.lua; \
+	done
+
+# The robustness suite under AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/).
+sanitize: deps
+	@bash scripts/sanitize
 
 clean:
 	@rm -rf $(BUILD)

@@ -1,6 +1,9 @@
 // Typemaps and runtime mends shared by every Lua module of this project, so that
 // wrong arguments from Lua end in the binding's Lua errors and never in a crash.
 
+// Only the typemaps are wanted: the cut-down string class it also declares would be
+// published in each module, and its constructor aborts the process when given nil.
+%ignore std::string;
 %include <std_string.i>
 
 %{
