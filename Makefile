@@ -22,7 +22,7 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@if [ -x $(BUILD)/qvz_bench ]; then ./$(BUILD)/qvz_bench; else echo "benchmarks not built"; fi
+	@./$(BUILD)/qvz_bench --benchmark_out=$(BUILD)/bench.json --benchmark_out_format=json
 
 clean:
 	@rm -rf $(BUILD)
