@@ -1,0 +1,236 @@
+#!/usr/bin/env bash
+# The offline host from the outside: renders checked with sox, errors, reproducibility.
+set -u
+QVZ_BUILD=$(cd "${QVZ_BUILD:-.}" && pwd)
+QVZ_SOURCE=$(cd "${QVZ_SOURCE:-$(dirname "$0")/../..}" && pwd)
+QVZ=$QVZ_BUILD/qvz
+source "$QVZ_SOURCE/tests/cli/wavcheck.sh"
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK"
+
+passed=0
+failed=0
+# run_case NAME FUNCTION: a case passes when its function returns 0.
+run_case() {
+  if "$2"; then
+    passed=$((passed + 1))
+  else
+    echo "case failed: $1" >&2
+    failed=$((failed + 1))
+  fi
+}
+
+# expect_failure STATUS_WANTED TEXT -- command...: fails unless the command exits non-zero
+# (with the given status unless "any"), prints exactly one line on stderr containing TEXT,
+# and leaves nothing named out.wav behind.
+expect_failure() {
+  local want=$1 text=$2
+  shift 3
+  "$@" > stdout.txt 2> stderr.txt
+  local status=$?
+  [ $status -ne 0 ] || { fail "'$*' succeeded"; return 1; }
+  [ "$want" = any ] || [ $status -eq "$want" ] || { fail "'$*' exited $status, expected $want"; return 1; }
+  [ "$(wc -l < stderr.txt)" -eq 1 ] || { fail "'$*' printed $(wc -l < stderr.txt) lines on stderr: $(cat stderr.txt)"; return 1; }
+  grep -qF -- "$text" stderr.txt || { fail "'$*' said '$(cat stderr.txt)', expected '$text'"; return 1; }
+  [ ! -e out.wav ] || { fail "'$*' left out.wav behind"; return 1; }
+  if ls -A | grep -q '\.tmp$'; then fail "'$*' left a temporary file: $(ls -A)"; return 1; fi
+}
+
+cat > tone.lua <<'LUA'
+local od = require "od"
+local q = require "qvz_libQuorvani"
+local sine = od.Sine()
+sine:getInput("Frequency"):setConstant(220)
+sine:getInput("Level"):setConstant(0.5)
+local noise = od.Noise()
+noise:getInput("Level"):setConstant(0.25)
+local crush = q.BitCrush()
+crush:getInput("In"):connect(noise:getOutput("Out"))
+crush:getInput("BitDepth"):setConstant(8)
+crush:getInput("SR"):setConstant(2)
+assert(qvz.sampleRate > 0 and qvz.seconds > 0 and #qvz.inputs >= 1)
+return sine:getOutput("Out"), crush:getOutput("Out")
+LUA
+
+cat > passthrough.lua <<'LUA'
+return ...
+LUA
+
+case_renders_with_sox_checks() {
+  "$QVZ" render tone.lua -o out.wav --seconds 1.5 > stdout.txt 2> stderr.txt || { fail "render: $(cat stderr.txt)"; return 1; }
+  check_wav out.wav 72000 2 48000 || return 1
+  check_channels_not_silent out.wav || return 1
+  grep -q "1.500 s, 2 ch, 48000 Hz" stdout.txt || { fail "summary: $(cat stdout.txt)"; return 1; }
+  grep -q "real time" stdout.txt || { fail "summary lacks the speed: $(cat stdout.txt)"; return 1; }
+  # 32-bit float output; the sine's level is -6 dBFS.
+  [ "$(soxi -V1 -e out.wav)" = "Floating Point PCM" ] && [ "$(soxi -V1 -b out.wav)" = 32 ] || { fail "encoding $(soxi -V1 -e out.wav)"; return 1; }
+  local peak
+  peak=$(sox -V1 out.wav -n remix 1 stat 2>&1 | awk '/^Maximum amplitude/ {print $3}')
+  awk -v p="$peak" 'BEGIN { exit !(p > 0.499 && p <= 0.5) }' || { fail "sine peak $peak"; return 1; }
+  rm -f out.wav
+}
+
+case_rate_frame_and_plot() {
+  "$QVZ" render tone.lua -o out.wav --seconds 0.2 --rate 22050 --frame 37 --plot plot.png > /dev/null 2> stderr.txt ||
+    { fail "render: $(cat stderr.txt)"; return 1; }
+  check_wav out.wav 4410 2 22050 || return 1
+  [ "$(head -c 8 plot.png | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] || { fail "plot.png is not a PNG"; return 1; }
+  rm -f out.wav plot.png
+}
+
+case_input_file_passes_through_and_resamples() {
+  sox -V1 -n -r 44100 -c 2 -e floating-point -b 32 in.wav synth 0.5 sine 300 sine 500 gain -3 || { fail "sox synth"; return 1; }
+  # Same rate: the patch's outputs are the input's channels, sample for sample.
+  "$QVZ" render passthrough.lua -i in.wav -o out.wav > /dev/null 2> stderr.txt || { fail "render: $(cat stderr.txt)"; return 1; }
+  check_wav out.wav 22050 2 44100 || return 1
+  local difference
+  difference=$(sox -V1 -m -v 1 in.wav -v -1 out.wav -n stat 2>&1 | awk '/^Maximum amplitude/ {print $3}')
+  [ "$difference" = "0.000000" ] || { fail "passthrough differs from the input by $difference"; return 1; }
+  rm -f out.wav
+  # Another rate: resampled, same duration, the 300 Hz tone kept.
+  "$QVZ" render passthrough.lua -i in.wav --rate 48000 -o out.wav > /dev/null 2> stderr.txt || { fail "render: $(cat stderr.txt)"; return 1; }
+  check_wav out.wav 24000 2 48000 || return 1
+  local frequency
+  frequency=$(sox -V1 out.wav -n remix 1 stat 2>&1 | awk '/^Rough +frequency/ {print $3}')
+  awk -v f="$frequency" 'BEGIN { exit !(f > 290 && f < 310) }' || { fail "resampled tone at $frequency Hz"; return 1; }
+  rm -f out.wav
+  # An explicit length past the input's end pads with the patch's output (here silence).
+  "$QVZ" render passthrough.lua -i in.wav --seconds 1 -o out.wav > /dev/null 2>&1 || { fail "long render"; return 1; }
+  [ "$(wav_samples out.wav)" = 44100 ] || { fail "padded length $(wav_samples out.wav)"; return 1; }
+  rm -f out.wav in.wav
+}
+
+case_same_seed_is_bit_identical() {
+  "$QVZ" render tone.lua -o a.wav --seconds 0.5 --seed 42 > /dev/null 2>&1 &&
+    "$QVZ" render tone.lua -o b.wav --seconds 0.5 --seed 42 > /dev/null 2>&1 &&
+    "$QVZ" render tone.lua -o c.wav --seconds 0.5 --seed 43 > /dev/null 2>&1 || { fail "seeded renders"; return 1; }
+  cmp -s a.wav b.wav || { fail "the same seed gave different files"; return 1; }
+  cmp -s a.wav c.wav && { fail "different seeds gave the same noise"; return 1; }
+  rm -f a.wav b.wav c.wav
+}
+
+case_missing_files() {
+  expect_failure 1 "cannot read patch 'nope.lua'" -- "$QVZ" render nope.lua -o out.wav || return 1
+  expect_failure 1 "cannot read input 'nope.wav'" -- "$QVZ" render tone.lua -i nope.wav -o out.wav || return 1
+  echo "not audio" > junk.wav
+  expect_failure 1 "cannot read input 'junk.wav'" -- "$QVZ" render tone.lua -i junk.wav -o out.wav || return 1
+  rm -f junk.wav
+}
+
+case_lua_errors_name_file_and_line() {
+  printf 'local od = require "od"\nlocal x = = 1\n' > syntax.lua
+  expect_failure 1 "syntax.lua:2:" -- "$QVZ" render syntax.lua -o out.wav || return 1
+  printf 'local od = require "od"\n\nerror("no patch today")\n' > raise.lua
+  expect_failure 1 "raise.lua:3: no patch today" -- "$QVZ" render raise.lua -o out.wav || return 1
+  # An argument check inside the binding has no position of its own; the patch line is added.
+  printf 'local od = require "od"\nlocal s = od.Sine()\ns:getInput("Level"):setConstant("loud")\n' > binding.lua
+  expect_failure 1 "binding.lua:3:" -- "$QVZ" render binding.lua -o out.wav || return 1
+  # A multi-line message still ends up on one line.
+  printf 'error("first\\nsecond", 0)\n' > lines.lua
+  expect_failure 1 "first second" -- "$QVZ" render lines.lua -o out.wav || return 1
+  rm -f syntax.lua raise.lua binding.lua lines.lua
+}
+
+case_bad_returns() {
+  printf 'local od = require "od"\nlocal s = od.Sine()\n' > silent.lua
+  expect_failure 1 "returned no outlets" -- "$QVZ" render silent.lua -o out.wav || return 1
+  printf 'return 1\n' > number.lua
+  expect_failure 1 "returned a number as output 1" -- "$QVZ" render number.lua -o out.wav || return 1
+  printf 'local od = require "od"\nlocal s = od.Sine()\nreturn s:getOutput("Out"), s\n' > object.lua
+  expect_failure 1 "as output 2" -- "$QVZ" render object.lua -o out.wav || return 1
+  printf 'return io.stdout\n' > foreign.lua
+  expect_failure 1 "as output 1" -- "$QVZ" render foreign.lua -o out.wav || return 1
+  cat > cycle.lua <<'LUA'
+local q = require "qvz_libQuorvani"
+local a, b = q.SoftClip(), q.BitCrush()
+b:getInput("In"):connect(a:getOutput("Out"))
+a:getInput("In"):connect(b:getOutput("Out"))
+return b:getOutput("Out")
+LUA
+  expect_failure 1 "connection cycle: BitCrush -> SoftClip -> BitCrush" -- "$QVZ" render cycle.lua -o out.wav || return 1
+  rm -f silent.lua number.lua object.lua foreign.lua cycle.lua
+}
+
+case_bad_options() {
+  expect_failure 2 "unknown option '--bogus'" -- "$QVZ" render tone.lua -o out.wav --bogus || return 1
+  expect_failure 2 "unknown command 'rendr'" -- "$QVZ" rendr tone.lua || return 1
+  expect_failure 2 "--seconds needs a number" -- "$QVZ" render tone.lua -o out.wav --seconds soon || return 1
+  expect_failure 2 "--rate needs a whole number" -- "$QVZ" render tone.lua -o out.wav --rate 100 || return 1
+  expect_failure 2 "--frame needs a whole number" -- "$QVZ" render tone.lua -o out.wav --frame 5000 || return 1
+  expect_failure 2 "-o needs a value" -- "$QVZ" render tone.lua -o || return 1
+  expect_failure 2 "render needs an output file" -- "$QVZ" render tone.lua || return 1
+  "$QVZ" --help | grep -q "qvz render PATCH.lua" || { fail "--help"; return 1; }
+}
+
+case_unwritable_output_leaves_nothing() {
+  expect_failure 1 "cannot write 'missing/out.wav'" -- "$QVZ" render tone.lua -o missing/out.wav --seconds 0.1 || return 1
+  mkdir taken.wav
+  expect_failure 1 "cannot write 'taken.wav'" -- "$QVZ" render tone.lua -o taken.wav --seconds 0.1 || return 1
+  [ -d taken.wav ] && [ -z "$(ls -A taken.wav)" ] || { fail "the folder in the way was changed"; return 1; }
+  rmdir taken.wav
+  # A failed render leaves an earlier file of that name as it was.
+  echo "earlier" > keep.wav
+  printf 'error("broken")\n' > broken.lua
+  "$QVZ" render broken.lua -o keep.wav 2> /dev/null && { fail "broken patch rendered"; return 1; }
+  [ "$(cat keep.wav)" = earlier ] || { fail "keep.wav was replaced"; return 1; }
+  rm -f keep.wav broken.lua
+}
+
+case_interrupted_render_leaves_no_file() {
+  # Long enough to show progress; interrupted once it has; nothing under the name afterwards.
+  "$QVZ" render tone.lua -o out.wav --seconds 36000 > stdout.txt 2> stderr.txt &
+  local pid=$! waited=0
+  until grep -q "rendering" stderr.txt 2> /dev/null; do
+    sleep 0.2
+    waited=$((waited + 1))
+    kill -0 "$pid" 2> /dev/null || { fail "the render ended early: $(cat stderr.txt)"; return 1; }
+    [ $waited -lt 100 ] || { kill "$pid"; fail "no progress line within 20 s"; return 1; }
+  done
+  ls -A | grep -q '\.tmp$' || { kill "$pid"; fail "no temporary file while rendering"; return 1; }
+  kill -INT "$pid"
+  wait "$pid" && { fail "interrupted render exited 0"; return 1; }
+  grep -q "interrupted" stderr.txt || { fail "stderr: $(cat stderr.txt)"; return 1; }
+  [ ! -e out.wav ] || { fail "out.wav exists after the interruption"; return 1; }
+  if ls -A | grep -q '\.tmp$'; then fail "temporary file left: $(ls -A)"; return 1; fi
+}
+
+case_units_are_read_from_objects() {
+  "$QVZ" units > units.txt 2> stderr.txt || { fail "units: $(cat stderr.txt)"; return 1; }
+  grep -qx "BitCrush" units.txt || { fail "BitCrush missing from the list"; return 1; }
+  grep -qx "  inlets:     In = 0, BitDepth = 0, SR = 0" units.txt || { fail "BitCrush inlets"; return 1; }
+  grep -qx "od.Clock" units.txt || { fail "od.Clock missing"; return 1; }
+  "$QVZ" units SoftClip > one.txt || { fail "units SoftClip"; return 1; }
+  [ "$(head -1 one.txt)" = SoftClip ] || { fail "units SoftClip: $(cat one.txt)"; return 1; }
+  grep -qx "  options:    Algo = 4" one.txt || { fail "SoftClip option: $(cat one.txt)"; return 1; }
+  "$QVZ" units od.Clock | grep -qx "  parameters: BPM = 120, Width = 0.005, Hz = 0" || { fail "od.Clock parameters"; return 1; }
+  "$QVZ" units od.Sine | grep -qx "  inlets:     Frequency = 440, Level = 1" || { fail "od.Sine inlets"; return 1; }
+  expect_failure 1 "no class named 'Nothing'" -- "$QVZ" units Nothing || return 1
+  rm -f units.txt one.txt
+}
+
+case_demo_renders_from_any_folder() {
+  mkdir demo && (cd demo && "$QVZ" > ../stdout.txt 2> ../stderr.txt) || { fail "demo: $(cat stderr.txt)"; return 1; }
+  check_wav demo/qvz-demo.wav "$(wav_samples demo/qvz-demo.wav)" 2 48000 || return 1
+  check_channels_not_silent demo/qvz-demo.wav || return 1
+  [ "$(wav_samples demo/qvz-demo.wav)" -ge 48000 ] || { fail "demo shorter than a second"; return 1; }
+  [ "$(head -c 8 demo/qvz-demo.png | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] || { fail "demo PNG"; return 1; }
+  rm -rf demo
+}
+
+run_case "renders checked by sox" case_renders_with_sox_checks
+run_case "rate, frame and plot" case_rate_frame_and_plot
+run_case "input files" case_input_file_passes_through_and_resamples
+run_case "seed reproducibility" case_same_seed_is_bit_identical
+run_case "missing files" case_missing_files
+run_case "Lua errors" case_lua_errors_name_file_and_line
+run_case "bad returns" case_bad_returns
+run_case "bad options" case_bad_options
+run_case "unwritable output" case_unwritable_output_leaves_nothing
+run_case "interrupted render" case_interrupted_render_leaves_no_file
+run_case "units" case_units_are_read_from_objects
+run_case "demo" case_demo_renders_from_any_folder
+
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]
