@@ -184,6 +184,10 @@ std::vector<od::Outlet *> LuaSession::call(const std::string &chunkName, const P
   lua_setfield(L, -2, "frameLength");
   lua_pushinteger(L, context.seed);
   lua_setfield(L, -2, "seed");
+  if (!context.inputPath.empty()) {
+    lua_pushstring(L, context.inputPath.c_str());
+    lua_setfield(L, -2, "input");
+  }
   lua_createtable(L, mInputs->count(), 0);
   for (int c = 0; c < mInputs->count(); c++) {
     SWIG_NewPointerObj(L, mInputs->outlet(c), outletType, 0);

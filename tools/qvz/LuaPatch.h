@@ -31,6 +31,7 @@ struct PatchContext {
   double seconds = 0.0;
   int inputChannels = 0;
   unsigned seed = 0;
+  std::string inputPath; // qvz.input; nil without an input file
 };
 
 // A Lua 5.4 state with both modules loaded from the folder beside the executable.

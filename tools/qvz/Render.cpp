@@ -154,6 +154,7 @@ void render(const RenderSettings &settings) {
   context.seconds = seconds;
   context.inputChannels = input.channels.empty() ? kSilentInputChannels : (int)input.channels.size();
   context.seed = settings.seed;
+  context.inputPath = settings.inputPath;
   const std::vector<od::Outlet *> outlets = settings.patchPath.empty()
                                                 ? session.runPatch(demoPatch(), "demo.lua", context)
                                                 : session.runPatchFile(settings.patchPath, context);

@@ -20,7 +20,7 @@ local left, right = out(bass), out(hat)
 if q.SoftClip then
   local drive = q.SoftClip()
   drive:getInput("In"):connect(left)
-  drive:getInput("Gain"):setConstant(4)
+  drive:getInput("Gain"):setConstant(0.3)
   left = out(drive)
 end
 

@@ -27,7 +27,8 @@ const char *const kUsage =
     "\n"
     "A patch is Lua using the modules \"od\" and \"qvz_libQuorvani\". It receives the input\n"
     "file's channels as outlets in ... and in qvz.inputs (two silent channels without -i),\n"
-    "reads qvz.sampleRate and qvz.seconds, and returns the outlets to record, one per channel.\n"
+    "reads qvz.sampleRate, qvz.seconds and qvz.input (the input's path, nil without -i), and\n"
+    "returns the outlets to record, one per output channel.\n"
     "--seconds defaults to the input's length, or 10 s without input; the rate to the\n"
     "input's (resampled when --rate differs), or 48000 Hz; --frame to 128; --seed to 0.\n";
 
