@@ -1,14 +1,7 @@
 #!/usr/bin/env bash
 # Renders every examples/*.lua with and without an input file and checks the results
 # with sox: length, channel count, rate, not silent, every sample finite.
-set -u
-QVZ_BUILD=$(cd "${QVZ_BUILD:-.}" && pwd)
-QVZ_SOURCE=$(cd "${QVZ_SOURCE:-$(dirname "$0")/../..}" && pwd)
-QVZ=$QVZ_BUILD/qvz
-source "$QVZ_SOURCE/tests/cli/wavcheck.sh"
-
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+source "$(dirname "$0")/common.sh"
 
 # Input: 1.5 s of stereo at 44.1 kHz, a chord with a decaying burst of noise on top.
 sox -V1 -n -r 44100 -c 2 -b 16 "$WORK/input.wav" synth 1.5 sine 220 sine 330 synth 1.5 pinknoise mix fade 0 1.5 1 gain -6 ||

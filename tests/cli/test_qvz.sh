@@ -1,13 +1,6 @@
 #!/usr/bin/env bash
 # The offline host from the outside: renders checked with sox, errors, reproducibility.
-set -u
-QVZ_BUILD=$(cd "${QVZ_BUILD:-.}" && pwd)
-QVZ_SOURCE=$(cd "${QVZ_SOURCE:-$(dirname "$0")/../..}" && pwd)
-QVZ=$QVZ_BUILD/qvz
-source "$QVZ_SOURCE/tests/cli/wavcheck.sh"
-
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+source "$(dirname "$0")/common.sh"
 cd "$WORK"
 
 passed=0
@@ -119,38 +112,38 @@ case_missing_files() {
   rm -f junk.wav
 }
 
+# expect_patch_failure FILE TEXT LUA: a patch of that name and text fails with TEXT.
+expect_patch_failure() {
+  printf '%s\n' "$3" > "$1"
+  expect_failure 1 "$2" -- "$QVZ" render "$1" -o out.wav || return 1
+  rm -f "$1"
+}
+
 case_lua_errors_name_file_and_line() {
-  printf 'local od = require "od"\nlocal x = = 1\n' > syntax.lua
-  expect_failure 1 "syntax.lua:2:" -- "$QVZ" render syntax.lua -o out.wav || return 1
-  printf 'local od = require "od"\n\nerror("no patch today")\n' > raise.lua
-  expect_failure 1 "raise.lua:3: no patch today" -- "$QVZ" render raise.lua -o out.wav || return 1
+  expect_patch_failure syntax.lua "syntax.lua:2:" 'local od = require "od"
+local x = = 1' || return 1
+  expect_patch_failure raise.lua "raise.lua:3: no patch today" 'local od = require "od"
+
+error("no patch today")' || return 1
   # An argument check inside the binding has no position of its own; the patch line is added.
-  printf 'local od = require "od"\nlocal s = od.Sine()\ns:getInput("Level"):setConstant("loud")\n' > binding.lua
-  expect_failure 1 "binding.lua:3:" -- "$QVZ" render binding.lua -o out.wav || return 1
+  expect_patch_failure binding.lua "binding.lua:3:" 'local od = require "od"
+local s = od.Sine()
+s:getInput("Level"):setConstant("loud")' || return 1
   # A multi-line message still ends up on one line.
-  printf 'error("first\\nsecond", 0)\n' > lines.lua
-  expect_failure 1 "first second" -- "$QVZ" render lines.lua -o out.wav || return 1
-  rm -f syntax.lua raise.lua binding.lua lines.lua
+  expect_patch_failure lines.lua "first second" 'error("first\nsecond", 0)' || return 1
 }
 
 case_bad_returns() {
-  printf 'local od = require "od"\nlocal s = od.Sine()\n' > silent.lua
-  expect_failure 1 "returned no outlets" -- "$QVZ" render silent.lua -o out.wav || return 1
-  printf 'return 1\n' > number.lua
-  expect_failure 1 "returned a number as output 1" -- "$QVZ" render number.lua -o out.wav || return 1
-  printf 'local od = require "od"\nlocal s = od.Sine()\nreturn s:getOutput("Out"), s\n' > object.lua
-  expect_failure 1 "as output 2" -- "$QVZ" render object.lua -o out.wav || return 1
-  printf 'return io.stdout\n' > foreign.lua
-  expect_failure 1 "as output 1" -- "$QVZ" render foreign.lua -o out.wav || return 1
-  cat > cycle.lua <<'LUA'
-local q = require "qvz_libQuorvani"
+  expect_patch_failure silent.lua "returned no outlets" 'local s = require("od").Sine()' || return 1
+  expect_patch_failure number.lua "returned a number as output 1" 'return 1' || return 1
+  expect_patch_failure object.lua "returned an object (od::Sine *) as output 2" 'local s = require("od").Sine()
+return s:getOutput("Out"), s' || return 1
+  expect_patch_failure foreign.lua "as output 1" 'return io.stdout' || return 1
+  expect_patch_failure cycle.lua "connection cycle: BitCrush -> SoftClip -> BitCrush" 'local q = require "qvz_libQuorvani"
 local a, b = q.SoftClip(), q.BitCrush()
 b:getInput("In"):connect(a:getOutput("Out"))
 a:getInput("In"):connect(b:getOutput("Out"))
-return b:getOutput("Out")
-LUA
-  expect_failure 1 "connection cycle: BitCrush -> SoftClip -> BitCrush" -- "$QVZ" render cycle.lua -o out.wav || return 1
-  rm -f silent.lua number.lua object.lua foreign.lua cycle.lua
+return b:getOutput("Out")' || return 1
 }
 
 case_bad_options() {

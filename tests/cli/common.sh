@@ -1,5 +1,12 @@
-# Checks of rendered WAV files with tools we did not write (sox, soxi, od), sourced by
-# the shell tests. Each check prints what failed and returns non-zero.
+# Sourced by the shell tests: where qvz is, a scratch folder that goes away on exit, and
+# checks of rendered WAV files with tools we did not write (sox, soxi, od). Each check
+# prints what failed and returns non-zero.
+set -u
+QVZ_SOURCE=$(cd "${QVZ_SOURCE:-$(dirname "${BASH_SOURCE[0]}")/../..}" && pwd)
+QVZ_BUILD=$(cd "${QVZ_BUILD:-$QVZ_SOURCE/build}" && pwd)
+QVZ=$QVZ_BUILD/qvz
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
 
 fail() {
   echo "FAIL: $*" >&2
