@@ -1,4 +1,5 @@
 // Units: groups of objects wired as one block, and custom units that run a chain of them.
+// unit:connectInput(i, outlet) feeds input i (every inlet declared as it) from an outlet.
 
 // The declaring calls turn a refused declaration into a Lua error instead of a silent false.
 %typemap(out) bool od::Unit::addObject
@@ -14,6 +15,11 @@
 %typemap(out) bool od::Unit::setOutput
 %{ if (!$1) {
   SWIG_Lua_pushferrstring(L, "setOutput: cannot declare outlet '%s' as output %d (index outside 0..255, nil object or no outlet of that name)", arg4->c_str(), arg2);
+  SWIG_fail;
+} %}
+%typemap(out) bool od::Unit::connectInput
+%{ if (!$1) {
+  SWIG_Lua_pushferrstring(L, "connectInput: the unit has no input %d", arg2);
   SWIG_fail;
 } %}
 %typemap(out) bool od::CustomUnit::addUnit
@@ -42,6 +48,7 @@ public:
   int getOutputCount() const;
   Outlet *getOutput(int index) const;
   int getObjectCount() const;
+  bool connectInput(int index, Outlet *outlet);
   static void connect(Unit *from, Unit *to);
   void disconnect();
   bool isEnabled() const;

@@ -67,6 +67,15 @@ Outlet *Unit::getOutput(int index) const {
   return index >= 0 && index < (int)mOutputs.size() ? mOutputs[index] : nullptr;
 }
 
+bool Unit::connectInput(int index, Outlet *outlet) {
+  if (index < 0 || index >= (int)mInputs.size()) return false;
+  for (Inlet *inlet : mInputs[index]) {
+    if (outlet) inlet->connect(outlet);
+    else inlet->disconnect();
+  }
+  return true;
+}
+
 void Unit::connect(Unit *from, Unit *to) {
   if (!from || !to) return;
   const int count = std::min(from->getOutputCount(), to->getInputCount());

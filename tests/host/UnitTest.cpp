@@ -101,6 +101,12 @@ TEST(Unit, ConnectWiresOutputsToEveryInletOfTheMatchingInput) {
   EXPECT_FALSE(z->mIn.isConnected()); // `from` has no output 2
   to->disconnect();
   EXPECT_FALSE(x->mIn.isConnected());
+  EXPECT_TRUE(to->connectInput(0, &source1->mOut));
+  EXPECT_EQ(x->mIn.source(), &source1->mOut);
+  EXPECT_EQ(y->mIn.source(), &source1->mOut);
+  EXPECT_FALSE(to->connectInput(3, &source1->mOut));
+  EXPECT_TRUE(to->connectInput(0, nullptr));
+  EXPECT_FALSE(y->mIn.isConnected());
   EXPECT_FALSE(y->mIn.isConnected());
   od::Unit::connect(nullptr, to.object);
   od::Unit::connect(from.object, nullptr);

@@ -43,6 +43,9 @@ public:
   Outlet *getOutput(int index) const;
   int getObjectCount() const { return (int)mObjects.size(); }
 
+  // Connects every inlet of input i to the outlet (null disconnects them); false when the
+  // unit has no input i.
+  bool connectInput(int index, Outlet *outlet);
   // Wires output i of `from` to every inlet of input i of `to`, for the indices both have.
   static void connect(Unit *from, Unit *to);
   // Disconnects every inlet of every input.
