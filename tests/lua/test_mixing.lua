@@ -22,26 +22,14 @@ local function same(a, b, n)
   return true
 end
 
-t.case("the fader glides from B to A with its 5 ms coefficient", function()
+t.case("the fader registers its ports in order and glides from B to A", function()
   local fade = q.WetDryFade()
   local names = {}
   for i = 0, 2 do names[#names + 1] = fade:getInput(i):name() end
   t.eq(table.concat(names, ","), "A,B,Fade", "inlets in order")
   t.eq(fade:getOutput(0):name(), "Out", "outlet")
-  local out = od.run(fade, {A = -1, B = 1, Fade = 0}, 64).Out
-  t.near(out[1], -1 + 2 * (1 - k), 1e-6, "first sample")
-  t.near(out[64], -1 + 2 * (1 - k) ^ 64, 1e-5, "64th sample")
-  local again = od.run(fade, {A = -1, B = 1, Fade = 0}, 64).Out
-  t.near(again[1], -1 + 2 * (1 - k) ^ 65, 1e-5, "the position carries over between runs")
-end)
-
-t.case("Fade above 1 or not a number acts as 1, below 0 as 0", function()
-  for _, fade in ipairs({2, 0 / 0, math.huge}) do
-    t.eq(od.run(q.WetDryFade(), {A = 0, B = 1, Fade = fade}, 64).Out[64], 1, "Fade " .. tostring(fade))
-  end
-  local low = od.run(q.WetDryFade(), {A = 0, B = 1, Fade = -5}, 64).Out[64]
-  t.eq(low, od.run(q.WetDryFade(), {A = 0, B = 1, Fade = 0}, 64).Out[64], "Fade -5")
-  t.truthy(low < 1, "moved towards A")
+  od.run(fade, {A = -1, B = 1, Fade = 0}, 64)
+  t.near(od.run(fade, {A = -1, B = 1}, 64).Out[1], -1 + 2 * (1 - k) ^ 65, 1e-5, "the position carries over between runs")
 end)
 
 t.case("WetDryUnit's constructor and getFader follow the binding's rules", function()
