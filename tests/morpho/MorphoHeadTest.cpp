@@ -38,7 +38,7 @@ od::Object *makePlayingHead() {
 
 } // namespace
 
-QVZ_REGISTER_UNIT("MorphoHead", makePlayingHead);
+QVZ_REGISTER_UNIT("MorphoHead", makePlayingHead, -1.0f); // a player: it plays on without input
 
 namespace {
 
