@@ -131,42 +131,31 @@ void MorphoHead::spawnGeneSet(int delay, float speed, int position, int size, in
   const float lo = kDoubleLevel * doubleOctave;
   const float mid = kOctaveLevel * octave;
   const float g = gain / sqrtf(lo * lo + mid * mid + 1.0f); // equal power across the layers
-  const auto take = [&]() -> Grain * {
-    if (stereo) return getNextFreeStereoGrain();
-    return getNextFreeMonoGrain();
-  };
-
-  if (Grain *grain = take()) {
+  // Starts one grain of the set when its pool has one free (skipped otherwise).
+  const auto start = [&](int offset, float rate, float level, float pan, int envelope, int ramp) {
+    Grain *grain = stereo ? static_cast<Grain *>(getNextFreeStereoGrain()) : getNextFreeMonoGrain();
+    if (!grain) return;
     grain->setRegion(regionStart, regionLength);
-    grain->init(position, size, speed, g, 0.0f);
-    grain->setEnvelope(Grain::kTrapezoid);
-    grain->setFade(fade);
+    grain->init(position + offset, size, rate * speed, level, pan);
+    grain->setEnvelope(envelope);
+    grain->setFade(ramp);
     grain->setSquash(squash);
     grain->setDelay(delay);
-  }
+  };
+
+  start(0, 1.0f, g, 0.0f, Grain::kTrapezoid, fade);
+  // The random state advances whenever a layer is due, whether or not a grain is free.
   if (octave > kLayerThreshold) {
     const float u = (float)(nextRandom(mRandomState) >> 8);
     const int offset = dsp::truncToInt((float)size * kOctaveOffsetScale * morph * u);
     const float pan = mAlternate ? kOctavePan * morph : -kOctavePan * morph;
-    if (Grain *grain = take()) {
-      grain->setRegion(regionStart, regionLength);
-      grain->init(position + offset, size, 2.0f * speed, g * kOctaveLevel * octave, pan);
-      grain->setEnvelope(Grain::kSine);
-      grain->setSquash(squash);
-      grain->setDelay(delay);
-    }
+    start(offset, 2.0f, g * kOctaveLevel * octave, pan, Grain::kSine, 0);
   }
   if (doubleOctave > kLayerThreshold) {
     const float u = (float)(nextRandom(mRandomState) >> 8);
     const int offset = dsp::truncToInt((float)size * kDoubleOffsetScale * u);
     const float pan = mAlternate ? -kDoublePan : kDoublePan;
-    if (Grain *grain = take()) {
-      grain->setRegion(regionStart, regionLength);
-      grain->init(position + offset, size, 4.0f * speed, g * kDoubleLevel * doubleOctave, pan);
-      grain->setEnvelope(Grain::kSine);
-      grain->setSquash(squash);
-      grain->setDelay(delay);
-    }
+    start(offset, 4.0f, g * kDoubleLevel * doubleOctave, pan, Grain::kSine, 0);
   }
   mAlternate = !mAlternate;
 }

@@ -376,7 +376,9 @@ TEST(MorphoHead, HostileControlsStayFinite) {
         ASSERT_TRUE(std::isfinite(r.left[i]) && std::isfinite(r.right[i]))
             << head->getParameter(p)->name() << " = " << value << " at " << i;
       }
-      if (p == 4 && !std::isfinite(value)) EXPECT_EQ(peak(r.left), 0.0f); // broken "Gain": silence
+      if (p == 4 && !std::isfinite(value)) {
+        EXPECT_EQ(peak(r.left), 0.0f); // broken "Gain": silence
+      }
     }
   }
   for (float value : wild) {
