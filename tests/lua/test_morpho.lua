@@ -95,21 +95,6 @@ t.case("a stereo head plays a sample installed from Lua; nil removes it", functi
   expectError("expected 'od::Sample *'", head.setSample, head, 42)
 end)
 
-t.case("a one-channel head plays a stereo sample's channel mean", function()
-  local data = sine(4800, 2)
-  local mean = {}
-  for i = 1, 4800 do mean[i] = (data[2 * i - 1] + data[2 * i]) * 0.5 end
-  local function play(channels, values)
-    local head = q.MorphoHead(1)
-    head:setSample(od.Sample.fromArray(channels, 48000, values))
-    return od.run(head, {Speed = 1, Morph = 0.3}, 1024)["Left Out"]
-  end
-  local a, b = play(2, data), play(1, mean)
-  t.truthy(peak(a) > 0.1, "sound")
-  -- The mean is formed in single precision in the player and in double here: rounding only.
-  for i = 1, 1024 do t.near(a[i], b[i], 1e-6, "sample " .. i) end
-end)
-
 t.case("the player needs no delay memory", function()
   od.setHeapLimit(0)
   local head = q.MorphoHead(1)
