@@ -4,13 +4,10 @@
 local od = require "od"
 local q = require "qvz_libQuorvani"
 
-local inLeft, inRight = ...
-inRight = inRight or inLeft
+local left, right = ...
+right = right or left
 
-local left, right
-if qvz.input then
-  left, right = inLeft, inRight
-else
+if not left then
   local bass = od.Sine()
   bass:getInput("Frequency"):setConstant(82.5)
   bass:getInput("Level"):setConstant(0.4)

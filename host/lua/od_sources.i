@@ -2,6 +2,7 @@
 %{
 #include <od/Clock.h>
 #include <od/Noise.h>
+#include <od/Player.h>
 #include <od/Sine.h>
 %}
 
@@ -23,6 +24,13 @@ class Clock : public Object {
 public:
   Clock();
   virtual ~Clock();
+};
+
+class Player : public Object {
+public:
+  Player();
+  virtual ~Player();
+  void setSample(Sample *sample);
 };
 
 } // namespace od

@@ -51,6 +51,13 @@ cat > passthrough.lua <<'LUA'
 return ...
 LUA
 
+cat > player.lua <<'LUA'
+local od = require "od"
+local player = od.Player()
+player:setSample(od.Sample.load(qvz.input))
+return player:getOutput("Left Out"), player:getOutput("Right Out")
+LUA
+
 case_renders_with_sox_checks() {
   "$QVZ" render tone.lua -o out.wav --seconds 1.5 > stdout.txt 2> stderr.txt || { fail "render: $(cat stderr.txt)"; return 1; }
   check_wav out.wav 72000 2 48000 || return 1
@@ -82,6 +89,11 @@ case_input_file_passes_through_and_resamples() {
   difference=$(sox -V1 -m -v 1 in.wav -v -1 out.wav -n stat 2>&1 | awk '/^Maximum amplitude/ {print $3}')
   [ "$difference" = "0.000000" ] || { fail "passthrough differs from the input by $difference"; return 1; }
   rm -f out.wav
+  # The file player reads the same file through od.Sample and plays it unchanged.
+  "$QVZ" render player.lua -i in.wav -o out.wav > /dev/null 2> stderr.txt || { fail "player: $(cat stderr.txt)"; return 1; }
+  difference=$(sox -V1 -m -v 1 in.wav -v -1 out.wav -n stat 2>&1 | awk '/^Maximum amplitude/ {print $3}')
+  [ "$difference" = "0.000000" ] || { fail "the player differs from the input by $difference"; return 1; }
+  rm -f out.wav
   # Another rate: resampled, same duration, the 300 Hz tone kept.
   "$QVZ" render passthrough.lua -i in.wav --rate 48000 -o out.wav > /dev/null 2> stderr.txt || { fail "render: $(cat stderr.txt)"; return 1; }
   check_wav out.wav 24000 2 48000 || return 1
@@ -93,6 +105,22 @@ case_input_file_passes_through_and_resamples() {
   "$QVZ" render passthrough.lua -i in.wav --seconds 1 -o out.wav > /dev/null 2>&1 || { fail "long render"; return 1; }
   [ "$(wav_samples out.wav)" = 44100 ] || { fail "padded length $(wav_samples out.wav)"; return 1; }
   rm -f out.wav in.wav
+}
+
+case_patch_sees_its_inputs() {
+  cat > inputs.lua <<'LUA'
+local expected = tonumber(os.getenv("EXPECTED_ARGUMENTS"))
+assert(select("#", ...) == expected, "got " .. select("#", ...) .. " arguments")
+assert(#qvz.inputs == 2 and (qvz.input ~= nil) == (expected > 0))
+assert(qvz.sampleRate == 8000 and qvz.seconds == 0.5 and qvz.frameLength == 64 and qvz.seed == 9)
+return require("od").Sine():getOutput("Out")
+LUA
+  EXPECTED_ARGUMENTS=0 "$QVZ" render inputs.lua -o out.wav --rate 8000 --seconds 0.5 --frame 64 --seed 9 > /dev/null 2> stderr.txt ||
+    { fail "without input: $(cat stderr.txt)"; return 1; }
+  sox -V1 -n -r 8000 -c 2 in.wav synth 0.5 sine 300 || { fail "sox synth"; return 1; }
+  EXPECTED_ARGUMENTS=2 "$QVZ" render inputs.lua -i in.wav -o out.wav --frame 64 --seed 9 > /dev/null 2> stderr.txt ||
+    { fail "with input: $(cat stderr.txt)"; return 1; }
+  rm -f inputs.lua in.wav out.wav
 }
 
 case_same_seed_is_bit_identical() {
@@ -215,6 +243,7 @@ case_demo_renders_from_any_folder() {
 run_case "renders checked by sox" case_renders_with_sox_checks
 run_case "rate, frame and plot" case_rate_frame_and_plot
 run_case "input files" case_input_file_passes_through_and_resamples
+run_case "inputs in the patch" case_patch_sees_its_inputs
 run_case "seed reproducibility" case_same_seed_is_bit_identical
 run_case "missing files" case_missing_files
 run_case "Lua errors" case_lua_errors_name_file_and_line

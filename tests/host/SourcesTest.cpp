@@ -1,5 +1,6 @@
 #include <od/Clock.h>
 #include <od/Noise.h>
+#include <od/Player.h>
 #include <od/Random.h>
 #include <od/Sine.h>
 
@@ -9,6 +10,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -149,6 +151,57 @@ TEST(Clock, KeepsPulsesApartAndStopsOnARateThatIsNotPositive) {
     stopped->mBPM.hardSet(bpm);
     for (float v : render(*stopped, kRate / 10)) ASSERT_EQ(v, 0.0f) << bpm;
   }
+}
+
+// Left and right outlets of a player over a number of frames.
+std::pair<std::vector<float>, std::vector<float>> play(od::Player &player, int frames) {
+  std::vector<float> left, right;
+  for (int f = 0; f < frames; f++) {
+    qvztest::runFrame(player);
+    left.insert(left.end(), player.mLeftOut.buffer(), player.mLeftOut.buffer() + globalConfig.frameLength);
+    right.insert(right.end(), player.mRightOut.buffer(), player.mRightOut.buffer() + globalConfig.frameLength);
+  }
+  return {left, right};
+}
+
+TEST(Player, PlaysStereoAtTheSampleRateAndLoops) {
+  qvztest::ConfigScope config(kRate, 8);
+  qvztest::Held<od::Player> player;
+  // Left 0 2 4 6, right 1 3 5 7, recorded at half the host rate: every source frame lasts two.
+  od::Sample *sample = new od::Sample(2, 4, kRate / 2);
+  for (int i = 0; i < 8; i++) sample->data()[i] = (float)i;
+  player->setSample(sample);
+  auto out = play(*player, 2);
+  EXPECT_EQ(out.first, (std::vector<float>{0, 1, 2, 3, 4, 5, 6, 3, 0, 1, 2, 3, 4, 5, 6, 3}));
+  EXPECT_EQ(out.second, (std::vector<float>{1, 2, 3, 4, 5, 6, 7, 4, 1, 2, 3, 4, 5, 6, 7, 4}));
+
+  // Played once, the last frame fades into silence and the player stays silent.
+  player->mLoop.set(0);
+  player->setSample(sample); // from the start again
+  out = play(*player, 2);
+  EXPECT_EQ(out.first, (std::vector<float>{0, 1, 2, 3, 4, 5, 6, 3, 0, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(Player, FeedsAMonoSampleToBothSidesAndHoldsItsSample) {
+  qvztest::ConfigScope config(kRate, 4);
+  const int before = od::ReferenceCounted::liveCount();
+  {
+    qvztest::Held<od::Player> player;
+    od::Sample *sample = new od::Sample(1, 3, kRate);
+    sample->data()[0] = 0.5f;
+    sample->data()[1] = -0.5f;
+    sample->data()[2] = 0.25f;
+    player->setSample(sample);
+    EXPECT_EQ(sample->referenceCount(), 1);
+    auto out = play(*player, 1);
+    EXPECT_EQ(out.first, (std::vector<float>{0.5f, -0.5f, 0.25f, 0.5f}));
+    EXPECT_EQ(out.second, out.first);
+    player->setSample(nullptr); // releases, and so ends, the sample
+    EXPECT_EQ(od::ReferenceCounted::liveCount(), before + 1);
+    out = play(*player, 1);
+    EXPECT_EQ(out.first, (std::vector<float>(4, 0.0f)));
+  }
+  EXPECT_EQ(od::ReferenceCounted::liveCount(), before);
 }
 
 } // namespace

@@ -196,8 +196,11 @@ std::vector<od::Outlet *> LuaSession::call(const std::string &chunkName, const P
   lua_setfield(L, -2, "inputs");
   lua_setglobal(L, "qvz");
 
-  for (int c = 0; c < mInputs->count(); c++) SWIG_NewPointerObj(L, mInputs->outlet(c), outletType, 0);
-  if (lua_pcall(L, mInputs->count(), LUA_MULTRET, 1) != LUA_OK) throw Failure(lua_tostring(L, -1));
+  // Without an input file `...` is empty, so `local input = ...` tells whether there is one;
+  // qvz.inputs still offers silent channels.
+  const int arguments = context.inputPath.empty() ? 0 : mInputs->count();
+  for (int c = 0; c < arguments; c++) SWIG_NewPointerObj(L, mInputs->outlet(c), outletType, 0);
+  if (lua_pcall(L, arguments, LUA_MULTRET, 1) != LUA_OK) throw Failure(lua_tostring(L, -1));
 
   // A single table of outlets counts as the outlets themselves.
   if (lua_gettop(L) == 2 && lua_type(L, 2) == LUA_TTABLE) {

@@ -11,7 +11,8 @@ struct lua_State;
 namespace qvz {
 
 // The outlets a patch finds in `...` and qvz.inputs: one per channel of the input file,
-// filled by the renderer before every frame.
+// filled by the renderer before every frame (without an input file, two silent ones in
+// qvz.inputs only).
 class InputChannels : public od::Object {
 public:
   explicit InputChannels(int count);
