@@ -61,26 +61,36 @@ std::vector<std::string> classNames(lua_State *L, const char *module) {
   return names;
 }
 
-// Makes one object of a class with no arguments and describes it. Empty when the class is
-// not a processing object; a constructor that needs arguments is reported as such.
+// Makes one object of a class and describes it: with no arguments, else with a channel
+// count (1), else with a name and a channel count ("unit", 1). Empty when the class is not a
+// processing object; a constructor none of these fit is reported with its message.
 std::string describeClass(LuaSession &session, const char *module, const std::string &name, const std::string &title,
-                   bool reportOthers) {
+                          bool reportOthers) {
   lua_State *L = session.state();
   const int top = lua_gettop(L);
-  lua_getfield(L, LUA_REGISTRYINDEX, LUA_LOADED_TABLE);
-  lua_getfield(L, -1, module);
-  lua_getfield(L, -1, name.c_str());
-  std::string text;
-  if (lua_pcall(L, 0, 1, 0) != LUA_OK) {
-    if (reportOthers) {
-      const std::string reason = lua_tostring(L, -1) ? lua_tostring(L, -1) : "unknown error";
-      text = title + "\n  (cannot be made without arguments: " + reason + ")\n";
+  std::string reason;
+  for (int attempt = 0; attempt < 3; attempt++) {
+    lua_getfield(L, LUA_REGISTRYINDEX, LUA_LOADED_TABLE);
+    lua_getfield(L, -1, module);
+    lua_getfield(L, -1, name.c_str());
+    if (attempt == 2) lua_pushstring(L, "unit");
+    if (attempt > 0) lua_pushinteger(L, 1);
+    const char *made = attempt == 0 ? "" : attempt == 1 ? "(1)" : "(\"unit\", 1)";
+    if (lua_pcall(L, attempt, 1, 0) != LUA_OK) {
+      if (attempt == 0) reason = lua_tostring(L, -1) ? lua_tostring(L, -1) : "unknown error";
+      lua_settop(L, top);
+      continue;
     }
-  } else if (od::Object *object = session.toObject(-1)) {
-    text = describeObject(title, object);
+    od::Object *object = session.toObject(-1);
+    std::string text;
+    if (object) text = describeObject(title + made, object);
+    // Units that contain objects (od::Unit) have channels rather than ports of their own.
+    else if (reportOthers && session.typeName(-1).find("Unit") != std::string::npos)
+      text = title + made + "\n  (a unit of type " + session.typeName(-1) + ": channels, not ports)\n";
+    lua_settop(L, top);
+    return text;
   }
-  lua_settop(L, top);
-  return text;
+  return reportOthers ? title + "\n  (cannot be made here: " + reason + ")\n" : "";
 }
 
 } // namespace
