@@ -24,7 +24,7 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@if [ -x $(BUILD)/qvz_bench ]; then ./$(BUILD)/qvz_bench; else echo "benchmarks not built"; fi
+	@./$(BUILD)/qvz_bench --benchmark_out=$(BUILD)/bench.json --benchmark_out_format=json
 
 # The long hostile-input soak (seeds 1..SEEDS, every rate and frame length) and binding fuzz.
 soak: build
