@@ -16,6 +16,14 @@ gtest_discover_tests(qvz_tests DISCOVERY_TIMEOUT 60 TEST_FILTER "Robust*:-*DISAB
 # Lua tests: every tests/lua/test_*.lua runs in the stock interpreter with both modules.
 find_program(LUA_INTERPRETER NAMES lua5.4 REQUIRED)
 file(GLOB QVZ_LUA_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/lua/test_*.lua)
+# The stock interpreter is not instrumented: under AddressSanitizer its runtime is preloaded
+# so that the instrumented modules can be opened.
+set(QVZ_LUA_PRELOAD "")
+if(QVZ_SANITIZE MATCHES "address")
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+    OUTPUT_VARIABLE QVZ_ASAN_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(QVZ_LUA_PRELOAD "LD_PRELOAD=${QVZ_ASAN_RUNTIME}")
+endif()
 foreach(script ${QVZ_LUA_TESTS})
   get_filename_component(stem ${script} NAME_WE)
   add_test(NAME lua.${stem} COMMAND ${LUA_INTERPRETER} ${script}
@@ -25,7 +33,7 @@ foreach(script ${QVZ_LUA_TESTS})
     set(labels "lua;robust")
   endif()
   set_tests_properties(lua.${stem} PROPERTIES LABELS "${labels}"
-    ENVIRONMENT "LUA_CPATH=${CMAKE_BINARY_DIR}/lua/?.so;;LUA_PATH=${CMAKE_SOURCE_DIR}/tests/lua/?.lua;;QVZ_BUILD=${CMAKE_BINARY_DIR};QVZ_SOURCE=${CMAKE_SOURCE_DIR}")
+    ENVIRONMENT "LUA_CPATH=${CMAKE_BINARY_DIR}/lua/?.so;;LUA_PATH=${CMAKE_SOURCE_DIR}/tests/lua/?.lua;;QVZ_BUILD=${CMAKE_BINARY_DIR};QVZ_SOURCE=${CMAKE_SOURCE_DIR};${QVZ_LUA_PRELOAD}")
 endforeach()
 
 # Shell-level tests (the offline host, examples): tests/cli/*.sh
