@@ -1,6 +1,6 @@
 #include "Lofi.h"
 
-#include <dsp/CatmullRom.h>
+#include <dsp/DelayLine.h>
 #include <dsp/Clamp.h>
 #include <dsp/OnePole.h>
 #include <od/config.h>
@@ -88,7 +88,6 @@ void Lofi::process() {
   const float samplesPerMs = sr * 0.001f;
   const float fixedDelay = sr * kFixedTapSeconds;
   const float rateBase = kBaseRateHz * T;
-  const float length = (float)mLineLength;
   const float maxDelay = (float)(mLineLength - 4);
 
   // A new waveform starts its smoother from the current oscillator output.
@@ -167,15 +166,15 @@ void Lofi::process() {
 
     const float writePosition = (float)mWriteIndex;
     const float fixedTap =
-        dsp::readCatmullRom(mLine, mLineLength, dsp::wrapPosition(writePosition - fixedDelay, length));
+        dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - fixedDelay, mLineLength));
     const float delay = dsp::clampNanLow((kTapMs + shapedDepth * v * swing) * samplesPerMs, kMinModulatedDelay, maxDelay);
     const float modulatedTap =
-        dsp::readCatmullRom(mLine, mLineLength, dsp::wrapPosition(writePosition - delay, length));
+        dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - delay, mLineLength));
 
     mWetLowPass = dsp::onePoleStep(mWetLowPass, cubicSaturate(modulatedTap * kWetDrive, kWetCeiling), wetStep);
     const float b = dsp::clampNanLow(blend[i], 0.0f, 1.0f);
     out[i] = fixedTap * (1.0f - b) + mWetLowPass * b;
 
-    if (++mWriteIndex >= mLineLength) mWriteIndex = 0;
+    mWriteIndex = dsp::nextIndex(mWriteIndex, mLineLength);
   }
 }
