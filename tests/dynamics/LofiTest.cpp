@@ -138,28 +138,28 @@ TEST(Lofi, SpeedSetsTheOscillatorRate) {
 }
 
 TEST(Lofi, SwitchingWaveformStartsFromTheCurrentOscillatorOutput) {
-  // Run the triangle until its phase is just below the half (output near +0.9), then switch
-  // to the square: its smoother starts from the triangle's value, scaled by the square's
-  // 0.3 ms swing instead of 0.95 ms.
+  // Run the square until its phase is just below the half (output settled near +1), then
+  // switch to the triangle: its smoother starts from the square's value, now scaled by the
+  // triangle's 0.95 ms swing instead of 0.3 ms, and glides from there (8 ms).
   const float slope = 1e-7f;
-  LofiRig still(5, 0.0f, 0.5f, 1.0f);
-  LofiRig moved(5, 1.0f, 0.5f, 1.0f);
+  LofiRig still(6, 0.0f, 0.5f, 1.0f);
+  LofiRig moved(6, 1.0f, 0.5f, 1.0f);
   const int before = 128 * 205;
   const std::vector<float> a0 = still.ramp(slope, before);
   const std::vector<float> b0 = moved.ramp(slope, before);
   const float scale = slope * kLineGain * kWetGain;
-  const float triangleDelay = (a0.back() - b0.back()) / scale;
-  ASSERT_GT(triangleDelay, 35.0f);
-  still.lofi->mWaveform.set(6);
-  moved.lofi->mWaveform.set(6);
+  const float squareDelay = (a0.back() - b0.back()) / scale;
+  ASSERT_GT(squareDelay, 14.0f);
+  still.lofi->mWaveform.set(5);
+  moved.lofi->mWaveform.set(5);
   const std::vector<float> a1 = stream(*still.lofi, still.lofi->mOut, 128, [&](int start, int n) {
     for (int j = 0; j < n; j++) still.in[j] = slope * (float)(before + start + j);
   });
   const std::vector<float> b1 = stream(*moved.lofi, moved.lofi->mOut, 128, [&](int start, int n) {
     for (int j = 0; j < n; j++) moved.in[j] = slope * (float)(before + start + j);
   });
-  const float squareDelay = (a1.back() - b1.back()) / scale;
-  EXPECT_NEAR(squareDelay, triangleDelay * 0.3f / 0.95f, 1.0f);
+  const float triangleDelay = (a1.back() - b1.back()) / scale;
+  EXPECT_NEAR(triangleDelay, squareDelay * 0.95f / 0.3f, 2.5f);
 }
 
 } // namespace
