@@ -1,7 +1,8 @@
 -- Pitch and modulation: a tone (or the input file's left channel) is harmonised a fifth
--- up and an octave down by PitchShifter, caught in short loops by Freeze twice every
--- four seconds, thickened by Unison, spun by Leslie (switching to its fast rotors every
--- other two seconds), and swept by a stereo Flanger.
+-- up and an octave down by PitchShifter, held in a 150 ms loop by Freeze for half a
+-- second every two seconds (the first hold, at the very start, loops silence), thickened
+-- by Unison, spun by Leslie (its rotors speed up for two seconds out of every four), and
+-- swept by a stereo Flanger.
 local od = require "od"
 local q = require "qvz_libQuorvani"
 
@@ -25,7 +26,7 @@ shifter:getInput("Blend"):setConstant(0.6)
 
 local gate = od.Clock()
 gate:getParameter("BPM"):hardSet(30)
-gate:getParameter("Width"):hardSet(0.8)
+gate:getParameter("Width"):hardSet(0.5)
 local freeze = q.Freeze()
 freeze:getInput("In"):connect(shifter:getOutput("Out"))
 freeze:getInput("Freeze"):connect(gate:getOutput("Out"))
