@@ -11,6 +11,7 @@ namespace {
 
 using qvztest::Feeder;
 using qvztest::Held;
+using qvztest::rms;
 using qvztest::streamStereo;
 
 constexpr float kCentre = 0.70710677f;
@@ -43,12 +44,6 @@ struct SpreaderRig {
 
 float noise(int i) { return sinf(0.7f * (float)i) * 0.4f + sinf(0.013f * (float)i * (float)i) * 0.3f; }
 float sine(float hz, int i) { return sinf(2.0f * (float)M_PI * hz * (float)i / 48000.0f); }
-
-double rms(const std::vector<float> &v, size_t from) {
-  double sum = 0;
-  for (size_t i = from; i < v.size(); i++) sum += (double)v[i] * v[i];
-  return std::sqrt(sum / (double)(v.size() - from));
-}
 
 TEST(BandSpreader, CentredBandsAddBackToTheMonoSumAtMinusThreeDecibels) {
   SpreaderRig rig;

@@ -14,6 +14,7 @@ namespace {
 using qvztest::ConfigScope;
 using qvztest::Feeder;
 using qvztest::Held;
+using qvztest::rms;
 using qvztest::keepInputs;
 using qvztest::stream;
 
@@ -25,12 +26,6 @@ std::vector<float> render(float high, float low, float gain, float input, int sa
   g->mGain.setConstant(gain);
   g->mInput.setConstant(input);
   return stream(*g, g->mOut, samples, keepInputs);
-}
-
-float rms(const std::vector<float> &v, size_t from) {
-  double sum = 0;
-  for (size_t i = from; i < v.size(); i++) sum += (double)v[i] * v[i];
-  return (float)std::sqrt(sum / (double)(v.size() - from));
 }
 
 TEST(Grotesque, FullInputAndSilenceGiveExactSilence) {

@@ -7,6 +7,7 @@
 #include <od/Object.h>
 #include <od/config.h>
 
+#include <cmath>
 #include <vector>
 
 namespace qvztest {
@@ -38,6 +39,13 @@ void streamStereo(od::Object &object, od::Outlet &left, od::Outlet &right, int s
   }
   l.resize(samples);
   r.resize(samples);
+}
+
+// Root mean square of v from index `from` to the end.
+inline double rms(const std::vector<float> &v, size_t from) {
+  double sum = 0;
+  for (size_t i = from; i < v.size(); i++) sum += (double)v[i] * v[i];
+  return std::sqrt(sum / (double)(v.size() - from));
 }
 
 // A fill that changes nothing: the inlets keep their constants.
