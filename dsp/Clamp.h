@@ -14,9 +14,9 @@ inline float clampNanLow(float x, float lo, float hi) {
 
 // Clamp to [lo, hi]; a NaN input gives hi.
 inline float clampNanHigh(float x, float lo, float hi) {
+  if (!(x <= hi)) return hi;
   if (x < lo) return lo;
-  if (x <= hi) return x;
-  return hi;
+  return x;
 }
 
 // Truncation toward zero into int, saturating at the int range; NaN gives 0.
