@@ -11,7 +11,8 @@
 #include <cmath>
 #include <complex>
 
-QVZ_REGISTER_UNIT("Pluck", [] { return new Pluck(0.05f); }, 0.5f);
+// Heavy damping is made up by loop gain, so a low mode of the loop can take seconds to die away.
+QVZ_REGISTER_UNIT("Pluck", [] { return new Pluck(0.05f); }, 3.0f);
 
 namespace {
 
