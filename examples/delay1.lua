@@ -5,8 +5,8 @@ local od = require "od"
 local q = require "qvz_libQuorvani"
 
 -- Plucks: a clock at 300 BPM triggers the next voice; f0 = (660 + 330 sin) / 2, a slow sine
--- between 165 and 495 Hz (a WetDryFade at 0.5 serves as the adder); a short burst of noise
--- gated by the clock excites each new voice.
+-- between 165 and 495 Hz (WetDryFades serve as adder and scaler); a short burst of noise at
+-- 0.6 gated by the clock excites each new voice.
 local clock = od.Clock()
 clock:getParameter("BPM"):hardSet(300)
 clock:getParameter("Width"):hardSet(0.004)
@@ -17,15 +17,18 @@ local melody = q.WetDryFade()
 melody:getInput("A"):setConstant(660)
 melody:getInput("B"):connect(sweep:getOutput("Out"))
 melody:getInput("Fade"):setConstant(0.5)
+local gate = q.WetDryFade()
+gate:getInput("B"):connect(clock:getOutput("Out"))
+gate:getInput("Fade"):setConstant(0.6)
 local noise = od.Noise()
-noise:getInput("Level"):connect(clock:getOutput("Out"))
+noise:getInput("Level"):connect(gate:getOutput("Out"))
 
 local pluck = q.Pluck(0.05)
 pluck:getInput("In"):connect((...) or noise:getOutput("Out"))
 pluck:getInput("Trigger"):connect(clock:getOutput("Out"))
 pluck:getInput("f0"):connect(melody:getOutput("Out"))
 pluck:getInput("Damp"):setConstant(4000)
-pluck:getInput("Decay"):setConstant(0.7)
+pluck:getInput("Decay"):setConstant(0.8)
 
 -- A gentle negative comb at 220 Hz colours the plucks.
 local comb = q.Comb()
