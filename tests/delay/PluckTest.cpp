@@ -1,6 +1,7 @@
 #include "units/delay/Pluck.h"
 
 #include "support/Harness.h"
+#include "support/HeapLimit.h"
 #include "support/Stream.h"
 #include "support/UnitRegistry.h"
 
@@ -19,13 +20,9 @@ namespace {
 using qvztest::ConfigScope;
 using qvztest::constant;
 using qvztest::Held;
+using qvztest::HeapLimit;
 using qvztest::impulseAt;
 using qvztest::Stream;
-
-struct HeapLimit {
-  explicit HeapLimit(long long bytes) { od::BigHeap::setLimit(bytes); }
-  ~HeapLimit() { od::BigHeap::setLimit(-1); }
-};
 
 TEST(Pluck, RegistersPortsAndSizesFourLinesInWholeFrames) {
   ConfigScope scope(48000, 128);

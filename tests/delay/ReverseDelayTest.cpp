@@ -1,6 +1,7 @@
 #include "units/delay/ReverseDelay.h"
 
 #include "support/Harness.h"
+#include "support/HeapLimit.h"
 #include "support/Stream.h"
 #include "support/UnitRegistry.h"
 
@@ -21,13 +22,8 @@ namespace {
 using qvztest::ConfigScope;
 using qvztest::constant;
 using qvztest::Held;
+using qvztest::HeapLimit;
 using qvztest::Stream;
-
-// Lifts any heap limit a test set, also when an assertion ends the test early.
-struct HeapLimit {
-  explicit HeapLimit(long long bytes) { od::BigHeap::setLimit(bytes); }
-  ~HeapLimit() { od::BigHeap::setLimit(-1); }
-};
 
 TEST(ReverseDelay, RegistersRightPortsOnlyWhenStereo) {
   Held<ReverseDelay> mono(1);
