@@ -28,3 +28,11 @@ inline int truncToInt(float x) {
 }
 
 } // namespace dsp
+
+namespace dsp {
+
+// The value when it is finite, else 0: what a recursive memory (a delay line fed back, a
+// filter state) stores, so that one NaN or infinity in cannot ring on for ever.
+inline float finiteOrZero(float x) { return std::isfinite(x) ? x : 0.0f; }
+
+} // namespace dsp

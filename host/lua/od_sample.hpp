@@ -48,9 +48,20 @@ static int qvz_od_sample_from_array(lua_State *L) {
 // od.Sample.load(path): a sample from an audio file.
 static int qvz_od_sample_load(lua_State *L) {
   const char *path = luaL_checkstring(L, 1);
-  std::string error;
-  od::Sample *sample = od::Sample::load(path, error);
-  if (!sample) return luaL_error(L, "od.Sample.load: %s", error.c_str());
+  od::Sample *sample = nullptr;
+  {
+    // The message is copied into Lua before the string goes: raising an error unwinds
+    // without running C++ destructors.
+    std::string error;
+    sample = od::Sample::load(path, error);
+    if (!sample) lua_pushfstring(L, "od.Sample.load: %s", error.c_str());
+  }
+  if (!sample) {
+    luaL_where(L, 1);
+    lua_insert(L, -2);
+    lua_concat(L, 2);
+    return lua_error(L);
+  }
   return qvz_od_push_sample(L, sample);
 }
 

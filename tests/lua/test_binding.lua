@@ -102,10 +102,15 @@ t.case("__disown leaves the native object to its other holders", function()
   collectgarbage(); collectgarbage()
   local before = od.ReferenceCounted.liveCount()
   local crush = q.BitCrush()
+  local handle = crush:getInput(0):owner() -- an unowned wrapper of the same object
   crush:__disown()
   crush = nil
   collectgarbage(); collectgarbage()
   t.eq(od.ReferenceCounted.liveCount(), before + 1, "disowned object not released")
+  handle:release() -- the hold Lua no longer gives back, so no leak is left behind
+  handle = nil
+  collectgarbage(); collectgarbage()
+  t.eq(od.ReferenceCounted.liveCount(), before, "released by its other holder")
 end)
 
 t.case("od.run drives BitCrush and SoftClip", function()

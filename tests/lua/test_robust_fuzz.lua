@@ -62,6 +62,7 @@ local function randomValue()
     function() return "-3.5" end,
     function() return "nan" end,
     function() return "1e30" end,
+    function() return string.rep("long name ", 8) end, -- past the short-string buffer
     function() return {} end,
     function() return {1, 2, x = "y"} end,
     function() return function() end end,

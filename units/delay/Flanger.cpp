@@ -88,8 +88,8 @@ void Flanger::process() {
     const float f = dsp::clampNanHigh(feedback[i], -kFeedbackLimit, kFeedbackLimit);
     const float xL = inL[i];
     const float xR = inR[i];
-    mLeft[mWriteIndex] = xL + yL * f;
-    mRight[mWriteIndex] = xR + yR * f;
+    mLeft[mWriteIndex] = dsp::finiteOrZero(xL + yL * f);
+    mRight[mWriteIndex] = dsp::finiteOrZero(xR + yR * f);
 
     const float b = dsp::clampNanHigh(blend[i], 0.0f, 1.0f);
     outL[i] = xL + ((xL + yL) * kSumGain - xL) * b;

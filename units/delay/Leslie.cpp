@@ -106,7 +106,8 @@ void Leslie::process() {
   for (int i = 0; i < n; i++) {
     const float x = in[i];
     const float delta = dsp::clampNanHigh(drive[i], 0.0f, 1.0f);
-    const float v = dsp::saturate((1.0f + kDriveGain * delta) * x) / (1.0f + kDriveMakeup * delta);
+    // Only a finite value goes on into the crossover memory and the lines.
+    const float v = dsp::finiteOrZero(dsp::saturate((1.0f + kDriveGain * delta) * x) / (1.0f + kDriveMakeup * delta));
 
     mLow = dsp::onePoleStep(mLow, v, mCrossover);
     mHornLine[mWriteIndex] = v - mLow;
