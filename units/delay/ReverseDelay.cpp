@@ -123,7 +123,7 @@ void ReverseDelay::pushSamples(Line &line, const float *in, float *out, const fl
     const float y = gain * s[r];
     out[i] = y;
     const float f = dsp::clampNanHigh(feedback[i], 0.0f, kMaxFeedback);
-    s[line.writeIndex] = in[i] + y * f;
+    s[line.writeIndex] = dsp::finiteOrZero(in[i] + y * f); // nothing non-finite is fed back
     line.writeIndex = dsp::nextIndex(line.writeIndex, len);
     line.position++;
   }

@@ -85,7 +85,8 @@ void FuzzBox::process() {
     lowPass = dsp::onePoleStep(lowPass, blockerOut, step);
     out[i] = lowPass;
   }
-  mLowPass = lowPass;
-  mPreviousShaped = previousShaped;
-  mBlockerOut = blockerOut;
+  // A non-finite input may upset one frame, never the filter memories that follow.
+  mLowPass = dsp::finiteOrZero(lowPass);
+  mPreviousShaped = dsp::finiteOrZero(previousShaped);
+  mBlockerOut = dsp::finiteOrZero(blockerOut);
 }

@@ -118,10 +118,10 @@ void Lofi::process() {
   for (int i = 0; i < n; i++) {
     // Compressor: envelope follower, 6:1 gain computer, smoothed gain.
     const float a = fabsf(in[i]);
-    mEnvelope = dsp::followStep(mEnvelope, a, mAttackStep, mReleaseStep);
+    mEnvelope = dsp::finiteOrZero(dsp::followStep(mEnvelope, a, mAttackStep, mReleaseStep)); // no NaN kept
     const float target = mEnvelope <= kThreshold ? 1.0f : powf(mEnvelope * kInverseThreshold, kCompressionExponent);
     mGain = dsp::onePoleStep(mGain, target, mGainStep);
-    mLine[mWriteIndex] = cubicSaturate(kInputDrive * in[i] * mGain, kInputCeiling);
+    mLine[mWriteIndex] = dsp::finiteOrZero(cubicSaturate(kInputDrive * in[i] * mGain, kInputCeiling));
 
     // Oscillator.
     const float s = dsp::clampNanLow(speed[i], 0.0f, 1.0f);
@@ -171,7 +171,8 @@ void Lofi::process() {
     const float modulatedTap =
         dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - delay, mLineLength));
 
-    mWetLowPass = dsp::onePoleStep(mWetLowPass, cubicSaturate(modulatedTap * kWetDrive, kWetCeiling), wetStep);
+    mWetLowPass =
+        dsp::finiteOrZero(dsp::onePoleStep(mWetLowPass, cubicSaturate(modulatedTap * kWetDrive, kWetCeiling), wetStep));
     const float b = dsp::clampNanLow(blend[i], 0.0f, 1.0f);
     out[i] = fixedTap * (1.0f - b) + mWetLowPass * b;
 
