@@ -81,7 +81,7 @@ void Grotesque::process() {
 
     const float noise = od::Random::generateFloat(-noiseLevel, noiseLevel);
     const float x = noise + inputGain * (inputLevel * inputLevel) * in[i] + dsp::saturateClipped(feedback * mLoop);
-    const float y = dsp::saturateClipped(x);
+    const float y = dsp::finiteOrZero(dsp::saturateClipped(x)); // the filters and the loop only see numbers
 
     mHighPass1 = dsp::onePoleStep(mHighPass1, y, highPassStep);
     const float p1 = y - mHighPass1;
