@@ -52,7 +52,8 @@ void BandSpreader::process() {
 
   for (int i = 0; i < n; i++) {
     const float mono = (inL[i] + inR[i]) * 0.5f;
-    for (int c = 0; c < kCorners; c++) mLowPass[c] = dsp::onePoleStep(mLowPass[c], mono, mLowPassStep[c]);
+    const float settled = dsp::finiteOrZero(mono); // the low-pass memories only take numbers
+    for (int c = 0; c < kCorners; c++) mLowPass[c] = dsp::onePoleStep(mLowPass[c], settled, mLowPassStep[c]);
     // Each band is the difference of adjacent low-passes, so the six add up to the mono sum.
     const float band[kBands] = {mLowPass[0],
                                 mLowPass[1] - mLowPass[0],
