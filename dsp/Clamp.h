@@ -12,6 +12,13 @@ inline float clampNanLow(float x, float lo, float hi) {
   return lo;
 }
 
+// Clamp to [lo, hi]; a NaN input gives hi.
+inline float clampNanHigh(float x, float lo, float hi) {
+  if (!(x <= hi)) return hi;
+  if (x < lo) return lo;
+  return x;
+}
+
 // Truncation toward zero into int, saturating at the int range; NaN gives 0.
 inline int truncToInt(float x) {
   if (std::isnan(x)) return 0;

@@ -1,1 +1,8 @@
-// WetDryFade: not published yet.
+%{
+#include "units/mixing/WetDryFade.h"
+%}
+class WetDryFade : public od::Object {
+public:
+  WetDryFade();
+  virtual ~WetDryFade();
+};

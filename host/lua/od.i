@@ -7,11 +7,14 @@
 %{
 #include <od/AudioThread.h>
 #include <od/BigHeap.h>
+#include <od/CustomUnit.h>
+#include <od/Monitor.h>
 #include <od/Object.h>
 #include <od/Parameter.h>
 #include <od/Port.h>
 #include <od/Random.h>
 #include <od/ReferenceCounted.h>
+#include <od/Unit.h>
 #include <od/config.h>
 %}
 

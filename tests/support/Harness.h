@@ -4,6 +4,7 @@
 
 #include <od/Denormals.h>
 #include <od/Object.h>
+#include <od/Unit.h>
 #include <od/config.h>
 
 #include <memory>
@@ -40,6 +41,12 @@ inline void runFrame(od::Object &object) {
   od::DenormalGuard guard;
   object.updateParameters();
   object.process();
+}
+
+// One frame of a unit as the host runs it: the unit's process(), denormals flushed.
+inline void runFrame(od::Unit &unit) {
+  od::DenormalGuard guard;
+  unit.process();
 }
 
 // Units are reference counted; tests hold them the way the host does.

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <od/Sample.h>
+
+namespace morpho {
+
+// One grain: a stretch of a sample read from a start position at a fixed rate, shaped by an
+// envelope, panned, and started a whole number of samples into the host frame. This base holds
+// everything that does not depend on the sample's channel layout; MonoGrain and StereoGrain
+// read and mix. Positions and lengths of the sample count source frames.
+class Grain {
+public:
+  // Envelope codes.
+  static constexpr int kSine = 0;
+  static constexpr int kHanning = 1;
+  static constexpr int kTrapezoid = 2;
+
+  // Shortest grain, in output samples.
+  static constexpr int kMinimumDuration = 64;
+
+  Grain();
+  virtual ~Grain();
+  Grain(const Grain &) = delete;
+  Grain &operator=(const Grain &) = delete;
+
+  // Stops the grain and swaps the sample it holds a reference on; the region becomes the
+  // whole sample, or (0, 0) without one.
+  void setSample(od::Sample *sample);
+  void setRegion(int start, int length);
+  // Maps any source frame index into the region, wrapping at both ends.
+  int wrapIndex(int index) const;
+
+  void init(int position, int size, float speed, float gain, float pan);
+  void setEnvelope(int code);
+  void setFade(int samples);
+  void setSquash(float squash);
+  void setDelay(int samples);
+  void stop();
+
+  // Source frames the rest of the grain moves through.
+  int samplesRequired() const;
+  // Moves the position to a zero crossing of the first channel within `range` frames.
+  void snapToZeroCrossing(int range);
+
+  void generateEnvelope(float *out, int count);
+  void generateSineWindow(float *out, int count);
+  void generateHanningWindow(float *out, int count);
+  void generateTrapezoidWindow(float *out, int count);
+  void squashEnvelope(float *out, int count);
+
+  od::Sample *sample() const { return mSample; }
+  int envelope() const { return mEnvelope; }
+  int fade() const { return mFade; }
+  int position() const { return mPosition; }
+  int duration() const { return mDuration; }
+  int remaining() const { return mRemaining; }
+  int delay() const { return mDelay; }
+  float squash() const { return mSquash; }
+  float rateRatio() const { return mRateRatio; }
+  float step() const { return mStep; }
+  float fraction() const { return mFraction; }
+  float gainLeft() const { return mGainLeft; }
+  float gainRight() const { return mGainRight; }
+  bool isActive() const { return mActive; }
+  int regionStart() const { return mRegionStart; }
+  int regionLength() const { return mRegionLength; }
+
+protected:
+  // Outputs of this host frame the grain fills (steps before any reading): 0 when it is
+  // finished or still waiting for its delay, which then counts down by the frame.
+  int beginFrame();
+  // Moves the read position by one output sample and reads the source frames passed, at most
+  // three; read(p) shifts the subclass's history and stores source frame p as the newest.
+  template <typename Read> void advance(Read read);
+  // Accounts for the `count` outputs just produced.
+  void endFrame(int count);
+  // wrapIndex for indices computed past the int range.
+  int wrapWide(long long index) const;
+
+  od::Sample *mSample = nullptr;
+  float mWindowPhase = 0.0f;
+  float mWindowStep = 0.0f;
+  int mEnvelope = kSine;
+  int mFade = 0;
+  int mPosition = 0;
+  int mDuration = 0;
+  int mRemaining = 0;
+  int mDelay = 0;
+  float mSquash = 0.0f;
+  float mRateRatio = 1.0f;
+  float mStep = 0.0f;
+  float mFraction = 0.0f;
+  float mGainLeft = 1.0f;
+  float mGainRight = 1.0f;
+  bool mActive = false;
+  int mRegionStart = 0;
+  int mRegionLength = 0;
+};
+
+template <typename Read> void Grain::advance(Read read) {
+  const float t = mStep + mFraction;
+  int n = (int)t; // |step| is limited by init, so t always fits an int
+  mFraction = t - (float)n;
+  if (n > 0) {
+    if (n > 3) {
+      mPosition = wrapWide((long long)mPosition + n - 3);
+      n = 3;
+    }
+    for (; n > 0; n--) {
+      const int p = wrapIndex(mPosition);
+      read(p);
+      mPosition = p + 1;
+    }
+  } else if (n < 0) {
+    if (n < -3) {
+      mPosition = wrapWide((long long)mPosition + n + 3);
+      n = -3;
+    }
+    for (; n < 0; n++) {
+      const int p = wrapIndex(mPosition);
+      read(p);
+      mPosition = p - 1;
+    }
+  }
+}
+
+} // namespace morpho

@@ -1,0 +1,262 @@
+#!/usr/bin/env bash
+# The offline host from the outside: renders checked with sox, errors, reproducibility.
+source "$(dirname "$0")/common.sh"
+cd "$WORK"
+
+passed=0
+failed=0
+# run_case NAME FUNCTION: a case passes when its function returns 0.
+run_case() {
+  if "$2"; then
+    passed=$((passed + 1))
+  else
+    echo "case failed: $1" >&2
+    failed=$((failed + 1))
+  fi
+}
+
+# expect_failure STATUS_WANTED TEXT -- command...: fails unless the command exits non-zero
+# (with the given status unless "any"), prints exactly one line on stderr containing TEXT,
+# and leaves nothing named out.wav behind.
+expect_failure() {
+  local want=$1 text=$2
+  shift 3
+  "$@" > stdout.txt 2> stderr.txt
+  local status=$?
+  [ $status -ne 0 ] || { fail "'$*' succeeded"; return 1; }
+  [ "$want" = any ] || [ $status -eq "$want" ] || { fail "'$*' exited $status, expected $want"; return 1; }
+  [ "$(wc -l < stderr.txt)" -eq 1 ] || { fail "'$*' printed $(wc -l < stderr.txt) lines on stderr: $(cat stderr.txt)"; return 1; }
+  grep -qF -- "$text" stderr.txt || { fail "'$*' said '$(cat stderr.txt)', expected '$text'"; return 1; }
+  [ ! -e out.wav ] || { fail "'$*' left out.wav behind"; return 1; }
+  if ls -A | grep -q '\.tmp$'; then fail "'$*' left a temporary file: $(ls -A)"; return 1; fi
+}
+
+cat > tone.lua <<'LUA'
+local od = require "od"
+local q = require "qvz_libQuorvani"
+local sine = od.Sine()
+sine:getInput("Frequency"):setConstant(220)
+sine:getInput("Level"):setConstant(0.5)
+local noise = od.Noise()
+noise:getInput("Level"):setConstant(0.25)
+local crush = q.BitCrush()
+crush:getInput("In"):connect(noise:getOutput("Out"))
+crush:getInput("BitDepth"):setConstant(8)
+crush:getInput("SR"):setConstant(2)
+assert(qvz.sampleRate > 0 and qvz.seconds > 0 and #qvz.inputs >= 1)
+return sine:getOutput("Out"), crush:getOutput("Out")
+LUA
+
+cat > passthrough.lua <<'LUA'
+return ...
+LUA
+
+cat > player.lua <<'LUA'
+local od = require "od"
+local player = od.Player()
+player:setSample(od.Sample.load(qvz.input))
+return player:getOutput("Left Out"), player:getOutput("Right Out")
+LUA
+
+case_renders_with_sox_checks() {
+  "$QVZ" render tone.lua -o out.wav --seconds 1.5 > stdout.txt 2> stderr.txt || { fail "render: $(cat stderr.txt)"; return 1; }
+  check_wav out.wav 72000 2 48000 || return 1
+  check_channels_not_silent out.wav || return 1
+  grep -q "1.500 s, 2 ch, 48000 Hz" stdout.txt || { fail "summary: $(cat stdout.txt)"; return 1; }
+  grep -q "real time" stdout.txt || { fail "summary lacks the speed: $(cat stdout.txt)"; return 1; }
+  # 32-bit float output; the sine's level is -6 dBFS.
+  [ "$(soxi -V1 -e out.wav)" = "Floating Point PCM" ] && [ "$(soxi -V1 -b out.wav)" = 32 ] || { fail "encoding $(soxi -V1 -e out.wav)"; return 1; }
+  local peak
+  peak=$(sox -V1 out.wav -n remix 1 stat 2>&1 | awk '/^Maximum amplitude/ {print $3}')
+  awk -v p="$peak" 'BEGIN { exit !(p > 0.499 && p <= 0.5) }' || { fail "sine peak $peak"; return 1; }
+  rm -f out.wav
+}
+
+case_rate_frame_and_plot() {
+  "$QVZ" render tone.lua -o out.wav --seconds 0.2 --rate 22050 --frame 37 --plot plot.png > /dev/null 2> stderr.txt ||
+    { fail "render: $(cat stderr.txt)"; return 1; }
+  check_wav out.wav 4410 2 22050 || return 1
+  [ "$(head -c 8 plot.png | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] || { fail "plot.png is not a PNG"; return 1; }
+  rm -f out.wav plot.png
+}
+
+case_input_file_passes_through_and_resamples() {
+  sox -V1 -n -r 44100 -c 2 -e floating-point -b 32 in.wav synth 0.5 sine 300 sine 500 gain -3 || { fail "sox synth"; return 1; }
+  # Same rate: the patch's outputs are the input's channels, sample for sample.
+  "$QVZ" render passthrough.lua -i in.wav -o out.wav > /dev/null 2> stderr.txt || { fail "render: $(cat stderr.txt)"; return 1; }
+  check_wav out.wav 22050 2 44100 || return 1
+  local difference
+  difference=$(sox -V1 -m -v 1 in.wav -v -1 out.wav -n stat 2>&1 | awk '/^Maximum amplitude/ {print $3}')
+  [ "$difference" = "0.000000" ] || { fail "passthrough differs from the input by $difference"; return 1; }
+  rm -f out.wav
+  # The file player reads the same file through od.Sample and plays it unchanged.
+  "$QVZ" render player.lua -i in.wav -o out.wav > /dev/null 2> stderr.txt || { fail "player: $(cat stderr.txt)"; return 1; }
+  difference=$(sox -V1 -m -v 1 in.wav -v -1 out.wav -n stat 2>&1 | awk '/^Maximum amplitude/ {print $3}')
+  [ "$difference" = "0.000000" ] || { fail "the player differs from the input by $difference"; return 1; }
+  rm -f out.wav
+  # Another rate: resampled, same duration, the 300 Hz tone kept.
+  "$QVZ" render passthrough.lua -i in.wav --rate 48000 -o out.wav > /dev/null 2> stderr.txt || { fail "render: $(cat stderr.txt)"; return 1; }
+  check_wav out.wav 24000 2 48000 || return 1
+  local frequency
+  frequency=$(sox -V1 out.wav -n remix 1 stat 2>&1 | awk '/^Rough +frequency/ {print $3}')
+  awk -v f="$frequency" 'BEGIN { exit !(f > 290 && f < 310) }' || { fail "resampled tone at $frequency Hz"; return 1; }
+  rm -f out.wav
+  # An explicit length past the input's end pads with the patch's output (here silence).
+  "$QVZ" render passthrough.lua -i in.wav --seconds 1 -o out.wav > /dev/null 2>&1 || { fail "long render"; return 1; }
+  [ "$(wav_samples out.wav)" = 44100 ] || { fail "padded length $(wav_samples out.wav)"; return 1; }
+  rm -f out.wav in.wav
+}
+
+case_patch_sees_its_inputs() {
+  cat > inputs.lua <<'LUA'
+local expected = tonumber(os.getenv("EXPECTED_ARGUMENTS"))
+assert(select("#", ...) == expected, "got " .. select("#", ...) .. " arguments")
+assert(#qvz.inputs == 2 and (qvz.input ~= nil) == (expected > 0))
+assert(qvz.sampleRate == 8000 and qvz.seconds == 0.5 and qvz.frameLength == 64 and qvz.seed == 9)
+return require("od").Sine():getOutput("Out")
+LUA
+  EXPECTED_ARGUMENTS=0 "$QVZ" render inputs.lua -o out.wav --rate 8000 --seconds 0.5 --frame 64 --seed 9 > /dev/null 2> stderr.txt ||
+    { fail "without input: $(cat stderr.txt)"; return 1; }
+  sox -V1 -n -r 8000 -c 2 in.wav synth 0.5 sine 300 || { fail "sox synth"; return 1; }
+  EXPECTED_ARGUMENTS=2 "$QVZ" render inputs.lua -i in.wav -o out.wav --frame 64 --seed 9 > /dev/null 2> stderr.txt ||
+    { fail "with input: $(cat stderr.txt)"; return 1; }
+  rm -f inputs.lua in.wav out.wav
+}
+
+case_same_seed_is_bit_identical() {
+  "$QVZ" render tone.lua -o a.wav --seconds 0.5 --seed 42 > /dev/null 2>&1 &&
+    "$QVZ" render tone.lua -o b.wav --seconds 0.5 --seed 42 > /dev/null 2>&1 &&
+    "$QVZ" render tone.lua -o c.wav --seconds 0.5 --seed 43 > /dev/null 2>&1 || { fail "seeded renders"; return 1; }
+  cmp -s a.wav b.wav || { fail "the same seed gave different files"; return 1; }
+  cmp -s a.wav c.wav && { fail "different seeds gave the same noise"; return 1; }
+  rm -f a.wav b.wav c.wav
+}
+
+case_missing_files() {
+  expect_failure 1 "cannot read patch 'nope.lua'" -- "$QVZ" render nope.lua -o out.wav || return 1
+  expect_failure 1 "cannot read input 'nope.wav'" -- "$QVZ" render tone.lua -i nope.wav -o out.wav || return 1
+  echo "not audio" > junk.wav
+  expect_failure 1 "cannot read input 'junk.wav'" -- "$QVZ" render tone.lua -i junk.wav -o out.wav || return 1
+  rm -f junk.wav
+}
+
+# expect_patch_failure FILE TEXT LUA: a patch of that name and text fails with TEXT.
+expect_patch_failure() {
+  printf '%s\n' "$3" > "$1"
+  expect_failure 1 "$2" -- "$QVZ" render "$1" -o out.wav || return 1
+  rm -f "$1"
+}
+
+case_lua_errors_name_file_and_line() {
+  expect_patch_failure syntax.lua "syntax.lua:2:" 'local od = require "od"
+local x = = 1' || return 1
+  expect_patch_failure raise.lua "raise.lua:3: no patch today" 'local od = require "od"
+
+error("no patch today")' || return 1
+  # An argument check inside the binding has no position of its own; the patch line is added.
+  expect_patch_failure binding.lua "binding.lua:3:" 'local od = require "od"
+local s = od.Sine()
+s:getInput("Level"):setConstant("loud")' || return 1
+  # A multi-line message still ends up on one line.
+  expect_patch_failure lines.lua "first second" 'error("first\nsecond", 0)' || return 1
+}
+
+case_bad_returns() {
+  expect_patch_failure silent.lua "returned no outlets" 'local s = require("od").Sine()' || return 1
+  expect_patch_failure number.lua "returned a number as output 1" 'return 1' || return 1
+  expect_patch_failure object.lua "returned an object (od::Sine *) as output 2" 'local s = require("od").Sine()
+return s:getOutput("Out"), s' || return 1
+  expect_patch_failure foreign.lua "as output 1" 'return io.stdout' || return 1
+  expect_patch_failure cycle.lua "connection cycle: BitCrush -> SoftClip -> BitCrush" 'local q = require "qvz_libQuorvani"
+local a, b = q.SoftClip(), q.BitCrush()
+b:getInput("In"):connect(a:getOutput("Out"))
+a:getInput("In"):connect(b:getOutput("Out"))
+return b:getOutput("Out")' || return 1
+}
+
+case_bad_options() {
+  expect_failure 2 "unknown option '--bogus'" -- "$QVZ" render tone.lua -o out.wav --bogus || return 1
+  expect_failure 2 "unknown command 'rendr'" -- "$QVZ" rendr tone.lua || return 1
+  expect_failure 2 "--seconds needs a number" -- "$QVZ" render tone.lua -o out.wav --seconds soon || return 1
+  expect_failure 2 "--rate needs a whole number" -- "$QVZ" render tone.lua -o out.wav --rate 100 || return 1
+  expect_failure 2 "--frame needs a whole number" -- "$QVZ" render tone.lua -o out.wav --frame 5000 || return 1
+  expect_failure 2 "-o needs a value" -- "$QVZ" render tone.lua -o || return 1
+  expect_failure 2 "render needs an output file" -- "$QVZ" render tone.lua || return 1
+  "$QVZ" --help | grep -q "qvz render PATCH.lua" || { fail "--help"; return 1; }
+}
+
+case_unwritable_output_leaves_nothing() {
+  expect_failure 1 "cannot write 'missing/out.wav'" -- "$QVZ" render tone.lua -o missing/out.wav --seconds 0.1 || return 1
+  mkdir taken.wav
+  expect_failure 1 "cannot write 'taken.wav'" -- "$QVZ" render tone.lua -o taken.wav --seconds 0.1 || return 1
+  [ -d taken.wav ] && [ -z "$(ls -A taken.wav)" ] || { fail "the folder in the way was changed"; return 1; }
+  rmdir taken.wav
+  # A failed render leaves an earlier file of that name as it was.
+  echo "earlier" > keep.wav
+  printf 'error("broken")\n' > broken.lua
+  "$QVZ" render broken.lua -o keep.wav 2> /dev/null && { fail "broken patch rendered"; return 1; }
+  [ "$(cat keep.wav)" = earlier ] || { fail "keep.wav was replaced"; return 1; }
+  rm -f keep.wav broken.lua
+}
+
+case_interrupted_render_leaves_no_file() {
+  # Long enough to show progress; interrupted once it has; nothing under the name afterwards.
+  "$QVZ" render tone.lua -o out.wav --seconds 36000 > stdout.txt 2> stderr.txt &
+  local pid=$! waited=0
+  until grep -q "rendering" stderr.txt 2> /dev/null; do
+    sleep 0.2
+    waited=$((waited + 1))
+    kill -0 "$pid" 2> /dev/null || { fail "the render ended early: $(cat stderr.txt)"; return 1; }
+    [ $waited -lt 100 ] || { kill "$pid"; fail "no progress line within 20 s"; return 1; }
+  done
+  ls -A | grep -q '\.tmp$' || { kill "$pid"; fail "no temporary file while rendering"; return 1; }
+  kill -INT "$pid"
+  wait "$pid" && { fail "interrupted render exited 0"; return 1; }
+  grep -q "interrupted" stderr.txt || { fail "stderr: $(cat stderr.txt)"; return 1; }
+  [ ! -e out.wav ] || { fail "out.wav exists after the interruption"; return 1; }
+  if ls -A | grep -q '\.tmp$'; then fail "temporary file left: $(ls -A)"; return 1; fi
+}
+
+case_units_are_read_from_objects() {
+  "$QVZ" units > units.txt 2> stderr.txt || { fail "units: $(cat stderr.txt)"; return 1; }
+  grep -qx "BitCrush" units.txt || { fail "BitCrush missing from the list"; return 1; }
+  grep -qx "  inlets:     In = 0, BitDepth = 0, SR = 0" units.txt || { fail "BitCrush inlets"; return 1; }
+  grep -qx "od.Clock" units.txt || { fail "od.Clock missing"; return 1; }
+  # Classes whose constructor takes a channel count are made with one channel.
+  if grep -q "^MorphoHead" units.txt; then
+    grep -A2 -x "MorphoHead(1)" units.txt | grep -qx "  outlets:    Left Out, Right Out" || { fail "MorphoHead(1)"; return 1; }
+  fi
+  "$QVZ" units SoftClip > one.txt || { fail "units SoftClip"; return 1; }
+  [ "$(head -1 one.txt)" = SoftClip ] || { fail "units SoftClip: $(cat one.txt)"; return 1; }
+  grep -qx "  options:    Algo = 4" one.txt || { fail "SoftClip option: $(cat one.txt)"; return 1; }
+  "$QVZ" units od.Clock | grep -qx "  parameters: BPM = 120, Width = 0.005, Hz = 0" || { fail "od.Clock parameters"; return 1; }
+  "$QVZ" units od.Sine | grep -qx "  inlets:     Frequency = 440, Level = 1" || { fail "od.Sine inlets"; return 1; }
+  expect_failure 1 "no class named 'Nothing'" -- "$QVZ" units Nothing || return 1
+  rm -f units.txt one.txt
+}
+
+case_demo_renders_from_any_folder() {
+  mkdir demo && (cd demo && "$QVZ" > ../stdout.txt 2> ../stderr.txt) || { fail "demo: $(cat stderr.txt)"; return 1; }
+  check_wav demo/qvz-demo.wav "$(wav_samples demo/qvz-demo.wav)" 2 48000 || return 1
+  check_channels_not_silent demo/qvz-demo.wav || return 1
+  [ "$(wav_samples demo/qvz-demo.wav)" -ge 48000 ] || { fail "demo shorter than a second"; return 1; }
+  [ "$(head -c 8 demo/qvz-demo.png | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] || { fail "demo PNG"; return 1; }
+  rm -rf demo
+}
+
+run_case "renders checked by sox" case_renders_with_sox_checks
+run_case "rate, frame and plot" case_rate_frame_and_plot
+run_case "input files" case_input_file_passes_through_and_resamples
+run_case "inputs in the patch" case_patch_sees_its_inputs
+run_case "seed reproducibility" case_same_seed_is_bit_identical
+run_case "missing files" case_missing_files
+run_case "Lua errors" case_lua_errors_name_file_and_line
+run_case "bad returns" case_bad_returns
+run_case "bad options" case_bad_options
+run_case "unwritable output" case_unwritable_output_leaves_nothing
+run_case "interrupted render" case_interrupted_render_leaves_no_file
+run_case "units" case_units_are_read_from_objects
+run_case "demo" case_demo_renders_from_any_folder
+
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]

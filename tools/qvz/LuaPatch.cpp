@@ -1,0 +1,238 @@
+#include "LuaPatch.h"
+#include "Failure.h"
+
+#include <lua.hpp>
+// Included after lua.hpp, so the Lua API it uses has C linkage.
+#include "swigluarun.h"
+
+#include <od/config.h>
+
+#include <unistd.h>
+
+#include <cstring>
+
+namespace qvz {
+
+namespace {
+
+constexpr const char *kOutletType = "od::Outlet *";
+constexpr const char *kObjectType = "od::Object *";
+// Registry keys: the checked swig_type the modules install, and the patch's results.
+constexpr const char *kTypeNameKey = "qvz.swig_type";
+constexpr const char *kResultsKey = "qvz.results";
+
+// The folder holding this executable; the modules live in its lua/ folder.
+std::string executableFolder() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return ".";
+  path[length] = '\0';
+  char *slash = std::strrchr(path, '/');
+  if (!slash) return ".";
+  *slash = '\0';
+  return path;
+}
+
+bool startsWithPosition(const std::string &message) {
+  // "name:123:" -- what Lua puts before messages raised with a position.
+  size_t colon = message.find(':');
+  while (colon != std::string::npos) {
+    size_t digits = colon + 1;
+    while (digits < message.size() && message[digits] >= '0' && message[digits] <= '9') digits++;
+    if (digits > colon + 1 && digits < message.size() && message[digits] == ':') return true;
+    colon = message.find(':', colon + 1);
+  }
+  return false;
+}
+
+// Message handler: the error as one string, with the position of the innermost Lua line
+// when the error came from C (a binding's argument check) and carries none.
+int errorWithPosition(lua_State *L) {
+  std::string message;
+  if (const char *text = lua_tostring(L, 1)) message = text;
+  else if (luaL_callmeta(L, 1, "__tostring") && lua_type(L, -1) == LUA_TSTRING) message = lua_tostring(L, -1);
+  else message = std::string("(error object is a ") + luaL_typename(L, 1) + " value)";
+  if (!startsWithPosition(message)) {
+    lua_Debug ar;
+    for (int level = 1; lua_getstack(L, level, &ar); level++) {
+      lua_getinfo(L, "Sl", &ar);
+      if (ar.currentline > 0) {
+        message = std::string(ar.short_src) + ":" + std::to_string(ar.currentline) + ": " + message;
+        break;
+      }
+    }
+  }
+  lua_pushstring(L, message.c_str());
+  return 1;
+}
+
+void requireModule(lua_State *L, const char *name, const std::string &folder) {
+  lua_getglobal(L, "require");
+  lua_pushstring(L, name);
+  if (lua_pcall(L, 1, 1, 0) != LUA_OK) {
+    const std::string reason = lua_tostring(L, -1) ? lua_tostring(L, -1) : "unknown error";
+    throw Failure("cannot load the Lua module '" + std::string(name) + "' from " + folder + "/lua: " +
+                  reason.substr(0, reason.find('\n')));
+  }
+  lua_pop(L, 1);
+}
+
+} // namespace
+
+InputChannels::InputChannels(int count) {
+  for (int c = 0; c < count; c++) {
+    mOutlets.push_back(std::make_unique<od::Outlet>("In " + std::to_string(c + 1)));
+    addOutput(*mOutlets.back());
+  }
+}
+
+InputChannels::~InputChannels() = default;
+
+LuaSession::LuaSession() {
+  mState = luaL_newstate();
+  if (!mState) throw Failure("cannot create a Lua state");
+  lua_State *L = mState;
+  luaL_openlibs(L);
+
+  const std::string folder = executableFolder();
+  lua_getglobal(L, "package");
+  lua_getfield(L, -1, "cpath");
+  const std::string cpath = folder + "/lua/?.so;" + lua_tostring(L, -1);
+  lua_pop(L, 1);
+  lua_pushstring(L, cpath.c_str());
+  lua_setfield(L, -2, "cpath");
+  lua_pop(L, 1);
+
+  requireModule(L, "od", folder);
+  requireModule(L, "qvz_libQuorvani", folder);
+  // Kept aside so that a patch replacing the global cannot fool the type checks.
+  lua_getglobal(L, "swig_type");
+  lua_setfield(L, LUA_REGISTRYINDEX, kTypeNameKey);
+}
+
+LuaSession::~LuaSession() {
+  // Lua's references go first; the inputs are released after everything reading them.
+  lua_close(mState);
+  if (mInputs) mInputs->release();
+}
+
+std::string LuaSession::typeName(int index) {
+  lua_State *L = mState;
+  index = lua_absindex(L, index);
+  lua_getfield(L, LUA_REGISTRYINDEX, kTypeNameKey);
+  lua_pushvalue(L, index);
+  std::string name = luaL_typename(L, index);
+  if (lua_isfunction(L, -2) && lua_pcall(L, 1, 1, 0) == LUA_OK) {
+    if (lua_type(L, -1) == LUA_TSTRING) name = lua_tostring(L, -1);
+    lua_pop(L, 1);
+  } else {
+    lua_pop(L, 1);
+  }
+  return name;
+}
+
+void *LuaSession::toPointer(int index, const char *wanted) {
+  lua_State *L = mState;
+  if (lua_type(L, index) != LUA_TUSERDATA) return nullptr;
+  // Only userdata the modules recognise as wrapped objects is converted.
+  const std::string name = typeName(index);
+  if (name.size() < 2 || name.compare(name.size() - 2, 2, " *") != 0) return nullptr;
+  swig_type_info *type = SWIG_TypeQuery(L, wanted);
+  void *pointer = nullptr;
+  if (!type || !SWIG_IsOK(SWIG_ConvertPtr(L, index, &pointer, type, 0))) return nullptr;
+  return pointer;
+}
+
+od::Object *LuaSession::toObject(int index) { return static_cast<od::Object *>(toPointer(index, kObjectType)); }
+od::Outlet *LuaSession::toOutlet(int index) { return static_cast<od::Outlet *>(toPointer(index, kOutletType)); }
+
+std::vector<od::Outlet *> LuaSession::runPatch(const std::string &code, const std::string &chunkName,
+                                               const PatchContext &context) {
+  lua_State *L = mState;
+  lua_settop(L, 0);
+  lua_pushcfunction(L, errorWithPosition);
+  if (luaL_loadbuffer(L, code.data(), code.size(), ("@" + chunkName).c_str()) != LUA_OK)
+    throw Failure(lua_tostring(L, -1));
+  return call(chunkName, context);
+}
+
+std::vector<od::Outlet *> LuaSession::runPatchFile(const std::string &path, const PatchContext &context) {
+  lua_State *L = mState;
+  lua_settop(L, 0);
+  if (access(path.c_str(), R_OK) != 0)
+    throw Failure("cannot read patch '" + path + "': " + std::strerror(errno));
+  lua_pushcfunction(L, errorWithPosition);
+  if (luaL_loadfilex(L, path.c_str(), "t") != LUA_OK) throw Failure(lua_tostring(L, -1));
+  return call(path, context);
+}
+
+// Stack on entry: [1] message handler, [2] the loaded chunk.
+std::vector<od::Outlet *> LuaSession::call(const std::string &chunkName, const PatchContext &context) {
+  lua_State *L = mState;
+  if (mInputs) throw Failure("a session runs one patch");
+  mInputs = new InputChannels(context.inputChannels);
+  mInputs->attach();
+
+  swig_type_info *outletType = SWIG_TypeQuery(L, kOutletType);
+  if (!outletType) throw Failure("the module 'od' does not publish outlets");
+  lua_createtable(L, 0, 6);
+  lua_pushinteger(L, context.sampleRate);
+  lua_setfield(L, -2, "sampleRate");
+  lua_pushnumber(L, context.seconds);
+  lua_setfield(L, -2, "seconds");
+  lua_pushinteger(L, globalConfig.frameLength);
+  lua_setfield(L, -2, "frameLength");
+  lua_pushinteger(L, context.seed);
+  lua_setfield(L, -2, "seed");
+  if (!context.inputPath.empty()) {
+    lua_pushstring(L, context.inputPath.c_str());
+    lua_setfield(L, -2, "input");
+  }
+  lua_createtable(L, mInputs->count(), 0);
+  for (int c = 0; c < mInputs->count(); c++) {
+    SWIG_NewPointerObj(L, mInputs->outlet(c), outletType, 0);
+    lua_rawseti(L, -2, c + 1);
+  }
+  lua_setfield(L, -2, "inputs");
+  lua_setglobal(L, "qvz");
+
+  // Without an input file `...` is empty, so `local input = ...` tells whether there is one;
+  // qvz.inputs still offers silent channels.
+  const int arguments = context.inputPath.empty() ? 0 : mInputs->count();
+  for (int c = 0; c < arguments; c++) SWIG_NewPointerObj(L, mInputs->outlet(c), outletType, 0);
+  if (lua_pcall(L, arguments, LUA_MULTRET, 1) != LUA_OK) throw Failure(lua_tostring(L, -1));
+
+  // A single table of outlets counts as the outlets themselves.
+  if (lua_gettop(L) == 2 && lua_type(L, 2) == LUA_TTABLE) {
+    const lua_Integer count = (lua_Integer)lua_rawlen(L, 2);
+    for (lua_Integer k = 1; k <= count; k++) lua_rawgeti(L, 2, k);
+    lua_remove(L, 2);
+  }
+  const int results = lua_gettop(L) - 1;
+  if (results == 0)
+    throw Failure(chunkName + " returned no outlets; end the patch with the outlets to record, e.g. "
+                              "return osc:getOutput(\"Out\")");
+
+  std::vector<od::Outlet *> outlets;
+  for (int i = 0; i < results; i++) {
+    const int index = i + 2;
+    od::Outlet *outlet = toOutlet(index);
+    if (!outlet) {
+      const std::string what = toObject(index) ? "an object (" + typeName(index) + ")" : "a " + typeName(index);
+      throw Failure(chunkName + " returned " + what + " as output " + std::to_string(i + 1) +
+                    "; return outlets, e.g. obj:getOutput(\"Out\")");
+    }
+    outlets.push_back(outlet);
+  }
+  // The returned values stay referenced (and their objects alive) for the session.
+  lua_createtable(L, results, 0);
+  for (int i = 0; i < results; i++) {
+    lua_pushvalue(L, i + 2);
+    lua_rawseti(L, -2, i + 1);
+  }
+  lua_setfield(L, LUA_REGISTRYINDEX, kResultsKey);
+  lua_settop(L, 0);
+  return outlets;
+}
+
+} // namespace qvz

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "AudioFile.h"
+
+#include <string>
+
+namespace qvz {
+
+// Draws every channel as a waveform strip over a spectrogram (log frequency, 20 Hz to
+// Nyquist, -100..0 dB) into an RGB PNG; written under a temporary name, then renamed.
+void writePlot(const std::string &path, const Audio &audio);
+
+} // namespace qvz

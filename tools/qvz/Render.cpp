@@ -1,0 +1,236 @@
+#include "Render.h"
+#include "AudioFile.h"
+#include "Failure.h"
+#include "LuaPatch.h"
+#include "Plot.h"
+
+#include <lua.hpp>
+
+#include <od/Graph.h>
+#include <od/Random.h>
+#include <od/config.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+
+extern const char kDemoPatch[];
+extern const std::size_t kDemoPatchLength;
+
+namespace qvz {
+
+namespace {
+
+constexpr int kDefaultSampleRate = 48000;    // Hz, without an input file or --rate
+constexpr int kSilentInputChannels = 2;      // what a patch sees without an input file
+constexpr double kProgressAfter = 1.0;       // seconds of rendering before progress shows
+constexpr double kProgressInterval = 0.25;   // seconds between progress updates on a terminal
+constexpr double kLogProgressInterval = 5.0; // seconds between progress lines in a log
+
+volatile std::sig_atomic_t gInterrupted = 0;
+void onInterrupt(int) { gInterrupted = 1; }
+
+// Peak and RMS of one channel, and how many samples were not finite.
+struct ChannelStats {
+  float peak = 0.0f;
+  double sumOfSquares = 0.0;
+  long nonFinite = 0;
+
+  void add(float v) {
+    if (!std::isfinite(v)) {
+      nonFinite++;
+      return;
+    }
+    peak = std::max(peak, std::fabs(v));
+    sumOfSquares += (double)v * v;
+  }
+};
+
+std::string decibels(double level) {
+  if (!(level > 0.0)) return "-inf";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", 20.0 * std::log10(level));
+  return text;
+}
+
+std::string joined(const std::vector<std::string> &items) {
+  std::string text;
+  for (const std::string &item : items) text += (text.empty() ? "" : " ") + item;
+  return text;
+}
+
+class Progress {
+public:
+  explicit Progress(double totalSeconds)
+      : mTotal(totalSeconds), mStart(std::chrono::steady_clock::now()), mTerminal(isatty(2)) {}
+
+  double elapsed() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - mStart).count();
+  }
+
+  void update(double renderedSeconds) {
+    const double now = elapsed();
+    if (now < kProgressAfter || now < mNextReport) return;
+    mNextReport = now + (mTerminal ? kProgressInterval : kLogProgressInterval);
+    const double percent = mTotal > 0.0 ? 100.0 * renderedSeconds / mTotal : 100.0;
+    std::fprintf(stderr, "%sqvz: rendering %3.0f%% (%.1f of %.1f s)%s", mTerminal ? "\r" : "", percent,
+                 renderedSeconds, mTotal, mTerminal ? "" : "\n");
+    std::fflush(stderr);
+    mShown = true;
+  }
+
+  void finish() {
+    if (mShown && mTerminal) std::fprintf(stderr, "\n");
+  }
+
+private:
+  double mTotal;
+  std::chrono::steady_clock::time_point mStart;
+  bool mTerminal;
+  double mNextReport = 0.0;
+  bool mShown = false;
+};
+
+// Restores the previous SIGINT handler when a render ends.
+class InterruptScope {
+public:
+  InterruptScope() {
+    gInterrupted = 0;
+    mPrevious = std::signal(SIGINT, onInterrupt);
+  }
+  ~InterruptScope() { std::signal(SIGINT, mPrevious); }
+
+private:
+  void (*mPrevious)(int);
+};
+
+void checkSettings(const RenderSettings &settings) {
+  if (settings.frameLength < 1 || settings.frameLength > od::kMaxFrameLength)
+    throw Failure("--frame must be between 1 and " + std::to_string(od::kMaxFrameLength));
+  if (settings.sampleRate != 0 && (settings.sampleRate < od::kMinSampleRate || settings.sampleRate > od::kMaxSampleRate))
+    throw Failure("--rate must be between " + std::to_string(od::kMinSampleRate) + " and " +
+                  std::to_string(od::kMaxSampleRate) + " Hz");
+}
+
+} // namespace
+
+std::string demoPatch() { return std::string(kDemoPatch, kDemoPatchLength); }
+
+void render(const RenderSettings &settings) {
+  checkSettings(settings);
+
+  Audio input;
+  if (!settings.inputPath.empty()) input = readAudio(settings.inputPath);
+  int sampleRate = settings.sampleRate ? settings.sampleRate : input.sampleRate ? input.sampleRate : kDefaultSampleRate;
+  if (sampleRate < od::kMinSampleRate || sampleRate > od::kMaxSampleRate)
+    throw Failure("the input's sample rate " + std::to_string(sampleRate) + " Hz is outside " +
+                  std::to_string(od::kMinSampleRate) + ".." + std::to_string(od::kMaxSampleRate) +
+                  " Hz; choose one with --rate");
+  const double inputSeconds = input.sampleRate ? (double)input.frames() / input.sampleRate : 0.0;
+  if (!settings.inputPath.empty()) input = resample(input, sampleRate);
+
+  const double seconds = settings.seconds >= 0.0 ? settings.seconds
+                         : settings.inputPath.empty() ? settings.defaultSeconds
+                                                      : inputSeconds;
+  const long totalSamples = std::lround(seconds * sampleRate);
+
+  od::configure(sampleRate, settings.frameLength);
+  od::Random::seed(settings.seed);
+
+  LuaSession session;
+  lua_State *L = session.state();
+  lua_getglobal(L, "math");
+  lua_getfield(L, -1, "randomseed");
+  lua_pushinteger(L, settings.seed);
+  lua_call(L, 1, 0);
+  lua_pop(L, 1);
+
+  PatchContext context;
+  context.sampleRate = sampleRate;
+  context.seconds = seconds;
+  context.inputChannels = input.channels.empty() ? kSilentInputChannels : (int)input.channels.size();
+  context.seed = settings.seed;
+  context.inputPath = settings.inputPath;
+  const std::vector<od::Outlet *> outlets = settings.patchPath.empty()
+                                                ? session.runPatch(demoPatch(), "demo.lua", context)
+                                                : session.runPatchFile(settings.patchPath, context);
+  if (globalConfig.sampleRate != sampleRate)
+    throw Failure("the patch changed the sample rate to " + std::to_string(globalConfig.sampleRate) +
+                  " Hz; use --rate instead");
+
+  od::Graph graph;
+  std::string cycle;
+  if (!graph.build(outlets, cycle)) throw Failure(cycle);
+
+  const int channels = (int)outlets.size();
+  WavWriter writer(settings.outputPath, channels, sampleRate);
+  const bool keep = !settings.plotPath.empty();
+  Audio rendered;
+  rendered.sampleRate = sampleRate;
+  rendered.channels.assign(channels, {});
+  if (keep)
+    for (std::vector<float> &channel : rendered.channels) channel.reserve((size_t)totalSamples);
+  std::vector<ChannelStats> stats(channels);
+
+  InputChannels &inputs = session.inputs();
+  const int frameLength = globalConfig.frameLength;
+  std::vector<float> interleaved((size_t)frameLength * channels);
+  Progress progress(seconds);
+  InterruptScope interrupts;
+
+  for (long done = 0; done < totalSamples;) {
+    if (gInterrupted) throw Failure("interrupted; nothing written");
+    for (int c = 0; c < (int)input.channels.size(); c++) {
+      const std::vector<float> &source = input.channels[c];
+      float *buffer = inputs.buffer(c);
+      for (int i = 0; i < frameLength; i++) {
+        const long k = done + i;
+        buffer[i] = k < (long)source.size() ? source[k] : 0.0f;
+      }
+    }
+    graph.processFrame();
+    const int count = (int)std::min<long>(frameLength, totalSamples - done);
+    for (int c = 0; c < channels; c++) {
+      const float *buffer = outlets[c]->buffer();
+      for (int i = 0; i < count; i++) {
+        interleaved[(size_t)i * channels + c] = buffer[i];
+        stats[c].add(buffer[i]);
+      }
+      if (keep) rendered.channels[c].insert(rendered.channels[c].end(), buffer, buffer + count);
+    }
+    writer.write(interleaved.data(), count);
+    done += count;
+    progress.update((double)done / sampleRate);
+  }
+  progress.finish();
+  const double elapsed = progress.elapsed();
+  writer.commit();
+  if (keep) writePlot(settings.plotPath, rendered);
+
+  std::vector<std::string> peaks, levels;
+  long nonFinite = 0;
+  for (const ChannelStats &s : stats) {
+    peaks.push_back(decibels(s.peak));
+    levels.push_back(decibels(totalSamples ? std::sqrt(s.sumOfSquares / totalSamples) : 0.0));
+    nonFinite += s.nonFinite;
+  }
+  std::string summary = "qvz: " + settings.outputPath + ": ";
+  char numbers[96];
+  std::snprintf(numbers, sizeof numbers, "%.3f s, %d ch, %d Hz, ", (double)totalSamples / sampleRate, channels,
+                sampleRate);
+  summary += numbers;
+  summary += "peak " + joined(peaks) + " dBFS, RMS " + joined(levels) + " dBFS, ";
+  if (elapsed > 0.0) {
+    std::snprintf(numbers, sizeof numbers, "%.1fx real time", seconds / elapsed);
+    summary += numbers;
+  }
+  if (nonFinite) summary += ", " + std::to_string(nonFinite) + " samples not finite";
+  if (keep) summary += ", plot " + settings.plotPath;
+  std::printf("%s\n", summary.c_str());
+}
+
+} // namespace qvz
