@@ -33,4 +33,12 @@ Driver constant(float value);
 Driver lfo(float centre, float depth, float hz); // a slow sine around centre
 Driver pulses(float hz);                       // a 5 ms gate every 1/hz seconds
 
+// The driver of inlet `index` named `name`: the entry's own, else audio for the first
+// inlet and a slow sine around 0.5 for the others.
+inline Driver driverFor(const BenchEntry &entry, int index, const std::string &name) {
+  for (const auto &named : entry.drivers)
+    if (named.first == name) return named.second;
+  return index == 0 ? audio() : lfo(0.5f, 0.2f, 0.3f);
+}
+
 } // namespace qvzbench

@@ -47,10 +47,7 @@ void silentTail(benchmark::State &state) {
         od::Inlet *inlet = object->getInput(i);
         feeds.push_back(std::make_unique<od::Outlet>("bench"));
         inlet->connect(feeds.back().get());
-        Driver driver = i == 0 ? audio() : lfo(0.5f, 0.2f, 0.3f);
-        for (const auto &named : entry.drivers)
-          if (named.first == inlet->name()) driver = named.second;
-        drivers.push_back(driver);
+        drivers.push_back(driverFor(entry, i, inlet->name()));
       }
       double active = 0.0, tail = 0.0;
       for (long f = 0; f < activeFrames; f++) {
