@@ -109,16 +109,15 @@ bool selected(const qvztest::UnitEntry &entry) {
   return !only || !*only || entry.name == only;
 }
 
-// Quick seeded pass: every class, every rate and every frame length, though not every pair.
+// Quick seeded pass: every class at every rate; the frame lengths rotate between classes.
 TEST(RobustSoak, HostileControlsNeitherCrashNorPoisonForever) {
   const uint32_t seed = 1;
   int combination = 0;
   for (const qvztest::UnitEntry &entry : qvztest::unitRegistry()) {
     for (int r = 0; r < 5; r++) {
-      for (int f = r; f < 10; f += 5) {
-        const std::string failure = soakOnce(seed, entry, kRates[r], kFrameLengths[(f + combination) % 10], 60);
-        ASSERT_EQ(failure, "");
-      }
+      const int f = (2 * r + combination) % 10; // successive classes take turns at the frame lengths
+      const std::string failure = soakOnce(seed, entry, kRates[r], kFrameLengths[f], 60);
+      ASSERT_EQ(failure, "");
     }
     combination++;
   }
