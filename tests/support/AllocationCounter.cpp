@@ -32,6 +32,18 @@ void *operator new(std::size_t size) { return allocate(size); }
 void *operator new[](std::size_t size) { return allocate(size); }
 void *operator new(std::size_t size, std::align_val_t a) { return allocateAligned(size, a); }
 void *operator new[](std::size_t size, std::align_val_t a) { return allocateAligned(size, a); }
+// The nothrow forms too: left to the runtime (a sanitizer's, say) they would pair its
+// allocation with the free below.
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
+  try {
+    return allocate(size);
+  } catch (const std::bad_alloc &) {
+    return nullptr;
+  }
+}
+void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept { return operator new(size, tag); }
+void operator delete(void *p, const std::nothrow_t &) noexcept { deallocate(p); }
+void operator delete[](void *p, const std::nothrow_t &) noexcept { deallocate(p); }
 void operator delete(void *p) noexcept { deallocate(p); }
 void operator delete[](void *p) noexcept { deallocate(p); }
 void operator delete(void *p, std::size_t) noexcept { deallocate(p); }
