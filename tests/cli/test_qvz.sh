@@ -286,9 +286,24 @@ case_demo_renders_from_any_folder() {
   mkdir demo && (cd demo && "$QVZ" > ../stdout.txt 2> ../stderr.txt) || { fail "demo: $(cat stderr.txt)"; return 1; }
   check_wav demo/qvz-demo.wav "$(wav_samples demo/qvz-demo.wav)" 2 48000 || return 1
   check_channels_not_silent demo/qvz-demo.wav || return 1
-  [ "$(wav_samples demo/qvz-demo.wav)" -ge 48000 ] || { fail "demo shorter than a second"; return 1; }
+  # A short piece: 12 to 20 seconds, faster than real time.
+  local samples
+  samples=$(wav_samples demo/qvz-demo.wav)
+  [ "$samples" -ge $((12 * 48000)) ] && [ "$samples" -le $((20 * 48000)) ] || { fail "demo is $samples samples long"; return 1; }
+  grep -qE '[0-9.]+x real time' stdout.txt || { fail "demo summary: $(cat stdout.txt)"; return 1; }
+  awk '{ for (i = 1; i < NF; i++) if ($(i + 1) == "real") exit !($i + 0 > 1) }' stdout.txt ||
+    { fail "demo slower than real time: $(cat stdout.txt)"; return 1; }
+  # Every channel peaks under full scale (sox reads floats beyond it as full scale).
+  local c peak
+  for c in 1 2; do
+    peak=$(sox -V1 demo/qvz-demo.wav -n remix $c stat 2>&1 | awk '/^Maximum amplitude/ {print $3}')
+    awk -v p="$peak" 'BEGIN { exit !(p > 0.1 && p < 0.999) }' || { fail "demo channel $c peaks at $peak"; return 1; }
+  done
   [ "$(head -c 8 demo/qvz-demo.png | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] || { fail "demo PNG"; return 1; }
-  rm -rf demo
+  # The same piece every time.
+  mkdir again && (cd again && "$QVZ" > /dev/null 2>&1) || { fail "second demo"; return 1; }
+  cmp -s demo/qvz-demo.wav again/qvz-demo.wav || { fail "two demo renders differ"; return 1; }
+  rm -rf demo again
 }
 
 run_case "renders checked by sox" case_renders_with_sox_checks

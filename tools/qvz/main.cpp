@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr double kDemoSeconds = 12.0;
+constexpr double kDemoSeconds = 18.0;
 constexpr double kLongestRender = 24.0 * 3600.0; // seconds
 constexpr long kLargestWidget = 4096;             // pixels a side, the frame buffer's limit
 constexpr long kLargestScale = 16;
