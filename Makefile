@@ -22,7 +22,7 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@./$(BUILD)/qvz_bench --benchmark_out=$(BUILD)/bench.json --benchmark_out_format=json
+	@./$(BUILD)/qvz_bench --json=$(BUILD)/bench.json
 
 clean:
 	@rm -rf $(BUILD)

@@ -1,7 +1,20 @@
+// The dynamics and colour family, driven as a patch drives them. Each entry appears once its
+// class is in the tree.
+
 #include "BenchRegistry.h"
 
 #include "units/dynamics/BitCrush.h"
 #include "units/dynamics/SoftClip.h"
+#if __has_include("units/dynamics/CompressorObject.h")
+#include "units/dynamics/BandSpreader.h"
+#include "units/dynamics/CompressorObject.h"
+#include "units/dynamics/Exciter.h"
+#include "units/dynamics/FuzzBox.h"
+#include "units/dynamics/Grotesque.h"
+#include "units/dynamics/Lofi.h"
+#include "units/dynamics/Shaper.h"
+#define QVZ_BENCH_DYNAMICS 1
+#endif
 
 namespace qvzbench {
 namespace {
@@ -12,6 +25,37 @@ RegisterBench bitCrush({"BitCrush", [] { return new od::BitCrush(); }, 1,
 RegisterBench softClip({"SoftClip", [] { return new od::SoftClip(); }, 1,
                         {{"Gain", lfo(2.0f, 1.0f, 0.2f)}},
                         [](od::Object *o) { o->getOption("Algo")->set(4); }});
+
+#ifdef QVZ_BENCH_DYNAMICS
+// The side chain carries the programme itself, as when a patch compresses a signal by its own level.
+RegisterBench compressor({"CompressorObject", [] { return new CompressorObject(); }, 1,
+                          {{"SCIn", audio()}, {"Threshold", lfo(0.1f, 0.05f, 0.2f)}, {"Ratio", lfo(4.0f, 2.0f, 0.1f)}},
+                          nullptr});
+
+RegisterBench exciter({"Exciter", [] { return new Exciter(); }, 1, {{"AxMix", lfo(0.5f, 0.3f, 0.2f)}}, nullptr});
+
+RegisterBench fuzzBox({"FuzzBox", [] { return new FuzzBox(); }, 1,
+                       {{"Drive", lfo(0.5f, 0.3f, 0.2f)}, {"Grit", lfo(0.5f, 0.4f, 0.1f)}, {"Tone", lfo(0.5f, 0.3f, 0.15f)}},
+                       nullptr});
+
+RegisterBench lofi({"Lofi", [] { return new Lofi(); }, 1,
+                    {{"Depth", lfo(0.5f, 0.3f, 0.1f)}, {"Speed", lfo(0.5f, 0.3f, 0.05f)}, {"Blend", constant(0.7f)}},
+                    nullptr});
+
+RegisterBench grotesque({"Grotesque", [] { return new Grotesque(); }, 1,
+                         {{"High", lfo(0.5f, 0.3f, 0.2f)}, {"Low", lfo(0.5f, 0.3f, 0.13f)}, {"Gain", lfo(0.6f, 0.2f, 0.1f)},
+                          {"Input", constant(0.8f)}},
+                         nullptr});
+
+RegisterBench shaper({"Shaper", [] { return new Shaper(); }, 1,
+                      {{"Atk", lfo(0.5f, 0.4f, 0.2f)}, {"Sus", lfo(0.5f, 0.4f, 0.13f)}}, nullptr});
+
+RegisterBench bandSpreader({"BandSpreader", [] { return new BandSpreader(); }, 2,
+                            {{"InL", audio()}, {"InR", audio()}, {"Pan1", lfo(0.0f, 0.8f, 0.1f)}, {"Pan2", lfo(0.0f, 0.8f, 0.13f)},
+                             {"Pan3", lfo(0.0f, 0.8f, 0.17f)}, {"Pan4", lfo(0.0f, 0.8f, 0.19f)}, {"Level1", constant(1.0f)},
+                             {"Level2", constant(0.8f)}, {"Level3", constant(0.8f)}, {"Level4", constant(1.0f)}},
+                            nullptr});
+#endif
 
 } // namespace
 } // namespace qvzbench
