@@ -45,8 +45,9 @@ struct CompareEntry {
   CompareKind kind;
   std::string label;                // what it is, for the table
   int channels;                     // ns per sample are per channel, as for the unit
-  std::vector<Driver> inputs;       // one driver per input
+  std::vector<Driver> inputs;       // one driver per input; none: the unit's inlets, in order, driven as for the unit
   int outputs;
+  double target;                    // the unit's cost over this one should stay at or below it; 0: none
   std::function<std::unique_ptr<Kernel>(float sampleRate)> make;
 };
 

@@ -4,7 +4,7 @@ if(NOT benchmark_FOUND)
   return()
 endif()
 
-file(GLOB QVZ_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+file(GLOB QVZ_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp ${CMAKE_SOURCE_DIR}/bench/reference/*.cpp)
 add_executable(qvz_bench ${QVZ_BENCH_SOURCES})
 target_include_directories(qvz_bench PRIVATE ${CMAKE_SOURCE_DIR}/bench)
 target_compile_options(qvz_bench PRIVATE ${QVZ_OWN_WARNINGS})

@@ -45,10 +45,12 @@ namespace qvzbench {
 struct FaustMeta : Meta {
   std::string unit, label;
   int channels = 1;
+  double target = 0.0;
   void declare(const char *key, const char *value) override {
     if (std::strcmp(key, "qvz_unit") == 0) unit = value;
     else if (std::strcmp(key, "qvz_label") == 0) label = value;
     else if (std::strcmp(key, "qvz_channels") == 0) channels = std::atoi(value);
+    else if (std::strcmp(key, "qvz_target") == 0) target = std::atof(value);
   }
 };
 
@@ -69,7 +71,7 @@ template <typename D> struct RegisterFaustPeer {
     FaustMeta meta;
     probe.metadata(&meta);
     CompareEntry entry{meta.unit, CompareKind::Peer, meta.label, meta.channels,
-                       std::vector<Driver>((size_t)probe.getNumInputs(), audio()), probe.getNumOutputs(),
+                       std::vector<Driver>((size_t)probe.getNumInputs(), audio()), probe.getNumOutputs(), meta.target,
                        [](float sampleRate) { return std::unique_ptr<Kernel>(new FaustKernel<D>(sampleRate)); }};
     compareRegistry().push_back(std::move(entry));
   }
