@@ -1,5 +1,5 @@
 // The granular player with grains running: a two-second stereo phrase, genes of 50 ms
-// crossfaded into each other with the octave grains joining ("Morph" high), the train
+// crossfaded into each other with both octave layers joining ("Morph" 0.95), the train
 // restarted twice a second and its speed drifting.
 
 #include "BenchRegistry.h"
@@ -21,7 +21,7 @@ od::Object *makePlayingHead() {
     for (int c = 0; c < 2; c++) sample->data()[i * 2 + c] = 0.5f * std::sin(0.031f * (float)i * (float)(c + 1));
   head->setSample(sample); // the head and its grains now hold the only references
   head->mGeneSize.hardSet(0.05f);
-  head->mMorph.hardSet(0.8f);
+  head->mMorph.hardSet(0.95f);
   head->mSlide.hardSet(0.3f);
   head->mOrganize.hardSet(0.4f);
   return head;

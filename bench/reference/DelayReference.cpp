@@ -8,6 +8,7 @@
 #include <dsp/SineWindow.h>
 #include <dsp/TwoHeadReader.h>
 
+#include <algorithm>
 #include <vector>
 
 // The rational sine in turns arrives with the modulation units (Flanger, Leslie).
@@ -464,12 +465,62 @@ struct LeslieKernel : Kernel {
 };
 #endif
 
+// Reverse echo: each channel's line is cut into segments of "Delay" seconds, every segment
+// played backwards with 5 ms ramps at both ends, fed back into the line.
+struct ReverseDelayKernel : Kernel {
+  struct Line {
+    std::vector<float> buffer;
+    int write = 0, segmentStart = 0, position = 0, segmentLength = 0;
+  };
+  // A line as allocateTimeUpTo(1) sizes it: whole frames just above two seconds.
+  explicit ReverseDelayKernel(float sr)
+      : len(((int)(2.0f * sr) / 128 + 1) * 128), segment((int)(0.4f * sr)), fade((int)(0.005f * sr)) {
+    left.buffer.resize(len);
+    right.buffer.resize(len);
+  }
+  int len, segment, fade;
+  Line left, right;
+  void push(Line &line, const float *in, float *out, const float *feedback, int n) {
+    float *s = line.buffer.data();
+    int w = line.write, start = line.segmentStart, position = line.position, length = line.segmentLength;
+    for (int i = 0; i < n; i++) {
+      float gain;
+      if (position >= length) {
+        start = w;
+        length = segment;
+        position = 0;
+        gain = 0.0f;
+      } else {
+        const int ramp = std::max(std::min(length / 4, fade), 1), remaining = length - position;
+        gain = position < ramp ? (float)position / (float)ramp : (remaining < ramp ? (float)remaining / (float)ramp : 1.0f);
+      }
+      int r = start - 1 - position;
+      while (r < 0) r += len;
+      const float y = gain * s[r];
+      out[i] = y;
+      s[w] = in[i] + y * clampHigh(feedback[i], 0.0f, 1.0f);
+      if (++w >= len) w = 0;
+      position++;
+    }
+    line.write = w;
+    line.segmentStart = start;
+    line.position = position;
+    line.segmentLength = length;
+  }
+  // Inputs: Left In, Feedback, Right In; outputs: Left Out, Right Out.
+  void process(In in, Out out, int n) override {
+    push(left, in[0], out[0], in[1], n);
+    push(right, in[2], out[1], in[1], n);
+  }
+};
+
 RegisterCompare comb(reference<CombKernel>("Comb", 2, 2));
 RegisterCompare freeze(reference<FreezeKernel>("Freeze", 1, 1));
 RegisterCompare tapDelay(reference<TapDelayKernel>("TapDelay", 1, 5));
 RegisterCompare tapMixer(reference<TapMixerKernel>("TapDelayStereoMixer", 2, 2));
 RegisterCompare pitchShifter(reference<PitchShifterKernel>("PitchShifter", 1, 1));
 RegisterCompare pluck(reference<PluckKernel>("Pluck", 1, 1));
+RegisterCompare reverseDelay(reference<ReverseDelayKernel>("ReverseDelay", 2, 2));
 RegisterCompare unison(reference<UnisonKernel>("Unison", 2, 3));
 #if QVZ_REFERENCE_ROTORS
 RegisterCompare flanger(reference<FlangerKernel>("Flanger", 2, 2));
