@@ -10,6 +10,11 @@
 
 #include <benchmark/benchmark.h>
 
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#define QVZ_BENCH_CALLGRIND 1
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -69,9 +74,11 @@ namespace {
 constexpr int kBenchRate = 48000;
 constexpr int kBenchFrame = 128;
 constexpr double kWorstFrameSeconds = 10.0;
-constexpr int kTimedPasses = 3; // per frame the fastest of the passes: the same work, less preemption
+constexpr int kTimedPasses = 5; // per frame the fastest of the passes: the same work, least preemption
 
 bool gSmoke = false;
+
+const char *kindName(CompareKind kind) { return kind == CompareKind::Peer ? "peer" : "reference"; }
 
 long benchFrames() { return gSmoke ? 8 : (long)(kWorstFrameSeconds * kBenchRate / kBenchFrame); }
 
@@ -190,31 +197,40 @@ struct Measurement {
 std::map<std::string, Measurement> gUnits;
 std::map<size_t, Measurement> gCompares; // by index in compareRegistry()
 
-// Times every frame of ten seconds of audio on fresh subjects; per frame the fastest pass.
-template <typename Make> Measurement timeFrames(Make make, int channels, long frames) {
-  std::vector<double> best((size_t)frames, INFINITY);
-  double work = 0.0;
+// Times every frame of ten seconds of audio on fresh subjects, the subjects taking turns pass
+// by pass so that a unit and what it is compared with meet the same load; per frame the
+// fastest pass counts (every pass does the same work, so the fastest saw least preemption).
+std::vector<Measurement> timeFrames(const std::vector<std::function<std::unique_ptr<Subject>()>> &makers,
+                                    const std::vector<int> &channels, long frames) {
+  const size_t count = makers.size();
+  std::vector<std::vector<double>> best(count, std::vector<double>((size_t)frames, INFINITY));
+  std::vector<double> work(count, 0.0);
   const int passes = gSmoke ? 1 : kTimedPasses;
   for (int pass = 0; pass < passes; pass++) {
-    od::Random::seed(1);
-    std::unique_ptr<Subject> subject = make();
-    for (long f = 0; f < frames; f++) {
-      subject->feed(f);
-      const auto start = std::chrono::steady_clock::now();
-      subject->frame();
-      const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
-      best[(size_t)f] = std::min(best[(size_t)f], ns);
-      if (pass == 0) work += subject->work();
+    for (size_t s = 0; s < count; s++) {
+      od::Random::seed(1);
+      std::unique_ptr<Subject> subject = makers[s]();
+      std::vector<double> &times = best[s];
+      for (long f = 0; f < frames; f++) {
+        subject->feed(f);
+        const auto start = std::chrono::steady_clock::now();
+        subject->frame();
+        const double ns = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count();
+        times[(size_t)f] = std::min(times[(size_t)f], ns);
+        if (pass == 0) work[s] += subject->work();
+      }
     }
   }
-  std::vector<double> sorted = best;
-  std::sort(sorted.begin(), sorted.end());
-  Measurement m;
-  m.channels = channels;
-  m.medianFrameNs = sorted[sorted.size() / 2];
-  m.worstFrameNs = sorted.back();
-  m.meanWork = work / (double)frames;
-  return m;
+  std::vector<Measurement> result(count);
+  for (size_t s = 0; s < count; s++) {
+    std::vector<double> sorted = best[s];
+    std::sort(sorted.begin(), sorted.end());
+    result[s].channels = channels[s];
+    result[s].medianFrameNs = sorted[sorted.size() / 2];
+    result[s].worstFrameNs = sorted.back();
+    result[s].meanWork = work[s] / (double)frames;
+  }
+  return result;
 }
 
 void loop(benchmark::State &state, Subject &subject) {
@@ -227,45 +243,116 @@ void loop(benchmark::State &state, Subject &subject) {
   state.SetItemsProcessed(state.iterations() * kBenchFrame);
 }
 
-void runUnit(benchmark::State &state, const BenchEntry &entry) {
-  od::configure(kBenchRate, kBenchFrame);
-  od::DenormalGuard guard;
-  od::Random::seed(1);
-  InputTape tape;
-  tape.record(unitDrivers(entry), benchFrames());
-  {
-    od::Random::seed(1);
-    UnitSubject subject(entry, tape);
-    loop(state, subject);
-  }
-  Measurement m = timeFrames([&] { return std::make_unique<UnitSubject>(entry, tape); }, entry.channels, benchFrames());
-  m.name = entry.name;
-  gUnits[entry.name] = m;
-  state.counters["ns/sample"] = m.nsPerSample();
-  state.counters["worst/median"] = m.worstRatio();
-}
-
 const BenchEntry *unitEntry(const std::string &name) {
   for (const BenchEntry &entry : benchRegistry())
     if (entry.name == name) return &entry;
   return nullptr;
 }
 
+std::vector<Driver> compareDrivers(const CompareEntry &entry) {
+  return entry.inputs.empty() ? unitDrivers(*unitEntry(entry.unit)) : entry.inputs;
+}
+
+// Google Benchmark's own loop over the unit, then the timed frames of the unit and of every
+// kernel compared with it, taking turns.
+void runUnit(benchmark::State &state, const BenchEntry &entry) {
+  od::configure(kBenchRate, kBenchFrame);
+  od::DenormalGuard guard;
+  od::Random::seed(1);
+  std::vector<size_t> compares;
+  for (size_t i = 0; i < compareRegistry().size(); i++)
+    if (compareRegistry()[i].unit == entry.name) compares.push_back(i);
+  std::vector<InputTape> tapes(1 + compares.size());
+  tapes[0].record(unitDrivers(entry), benchFrames());
+  for (size_t c = 0; c < compares.size(); c++) {
+    od::Random::seed(1);
+    tapes[1 + c].record(compareDrivers(compareRegistry()[compares[c]]), benchFrames());
+  }
+  {
+    od::Random::seed(1);
+    UnitSubject subject(entry, tapes[0]);
+    loop(state, subject);
+  }
+  std::vector<std::function<std::unique_ptr<Subject>()>> makers;
+  std::vector<int> channels;
+  makers.push_back([&] { return std::unique_ptr<Subject>(new UnitSubject(entry, tapes[0])); });
+  channels.push_back(entry.channels);
+  for (size_t c = 0; c < compares.size(); c++) {
+    const CompareEntry &compare = compareRegistry()[compares[c]];
+    const InputTape &tape = tapes[1 + c];
+    makers.push_back([&compare, &tape] { return std::unique_ptr<Subject>(new KernelSubject(compare, tape)); });
+    channels.push_back(compare.channels);
+  }
+  std::vector<Measurement> measured = timeFrames(makers, channels, benchFrames());
+  measured[0].name = entry.name;
+  gUnits[entry.name] = measured[0];
+  for (size_t c = 0; c < compares.size(); c++) {
+    measured[1 + c].name = compareRegistry()[compares[c]].label;
+    gCompares[compares[c]] = measured[1 + c];
+  }
+  state.counters["ns/sample"] = measured[0].nsPerSample();
+  state.counters["worst/median"] = measured[0].worstRatio();
+}
+
+// Google Benchmark's own loop over a kernel; its timed frames were taken beside its unit.
 void runCompare(benchmark::State &state, size_t index) {
   const CompareEntry &entry = compareRegistry()[index];
   od::configure(kBenchRate, kBenchFrame);
   od::DenormalGuard guard;
   od::Random::seed(1);
   InputTape tape;
-  tape.record(entry.inputs.empty() ? unitDrivers(*unitEntry(entry.unit)) : entry.inputs, benchFrames());
-  {
-    KernelSubject subject(entry, tape);
-    loop(state, subject);
+  tape.record(compareDrivers(entry), gSmoke ? 8 : 64);
+  KernelSubject subject(entry, tape);
+  loop(state, subject);
+  auto measured = gCompares.find(index);
+  if (measured != gCompares.end()) state.counters["ns/sample"] = measured->second.nsPerSample();
+}
+
+// Instruction counts under callgrind, free of the machine's load: every unit whose name contains
+// `filter`, and each kernel compared with it, runs `frames` frames with collection switched on
+// only around process(); each subject's counts are dumped under its own name (see
+// scripts/bench-callgrind). Outside callgrind the client requests do nothing.
+int countInstructions(const std::string &filter, long frames) {
+#ifdef QVZ_BENCH_CALLGRIND
+  od::configure(kBenchRate, kBenchFrame);
+  od::DenormalGuard guard;
+  auto run = [frames](Subject &subject, const std::string &label, int channels) {
+    for (long f = 0; f < frames; f++) {
+      subject.feed(f);
+      CALLGRIND_TOGGLE_COLLECT;
+      subject.frame();
+      CALLGRIND_TOGGLE_COLLECT;
+    }
+    const std::string dump = label + "|" + std::to_string(frames * kBenchFrame * channels);
+    CALLGRIND_DUMP_STATS_AT(dump.c_str());
+  };
+  for (const BenchEntry &entry : benchRegistry()) {
+    if (entry.name.find(filter) == std::string::npos) continue;
+    od::Random::seed(1);
+    InputTape tape;
+    tape.record(unitDrivers(entry), frames);
+    od::Random::seed(1);
+    {
+      UnitSubject subject(entry, tape);
+      run(subject, entry.name + "|unit", entry.channels);
+    }
+    for (const CompareEntry &compare : compareRegistry()) {
+      if (compare.unit != entry.name) continue;
+      od::Random::seed(1);
+      InputTape kernelTape;
+      kernelTape.record(compareDrivers(compare), frames);
+      od::Random::seed(1);
+      KernelSubject subject(compare, kernelTape);
+      run(subject, entry.name + "|" + kindName(compare.kind) + " " + compare.label, compare.channels);
+    }
   }
-  Measurement m = timeFrames([&] { return std::make_unique<KernelSubject>(entry, tape); }, entry.channels, benchFrames());
-  m.name = entry.label;
-  gCompares[index] = m;
-  state.counters["ns/sample"] = m.nsPerSample();
+  return 0;
+#else
+  (void)filter;
+  (void)frames;
+  std::fprintf(stderr, "built without valgrind/callgrind.h: no instruction counts\n");
+  return 1;
+#endif
 }
 
 std::string jsonString(const std::string &s) {
@@ -285,8 +372,6 @@ double loadAverage() {
   }
   return load;
 }
-
-const char *kindName(CompareKind kind) { return kind == CompareKind::Peer ? "peer" : "reference"; }
 
 // The table, one row per unit, its comparisons indented beneath it; then the whole set.
 void report(const std::string &jsonPath, double loadBefore) {
@@ -388,21 +473,27 @@ int main(int argc, char **argv) {
       args.push_back(smokeTime);
     } else if (std::strncmp(argv[i], "--json=", 7) == 0) {
       jsonPath = argv[i] + 7;
+    } else if (std::strncmp(argv[i], "--instructions", 14) == 0) {
+      // --instructions[=NAME]: counts for the units whose name contains NAME (all without it)
+      const char *filter = argv[i][14] == '=' ? argv[i] + 15 : "";
+      return qvzbench::countInstructions(filter, 750);
     } else {
       args.push_back(argv[i]);
     }
   }
   const double load = qvzbench::loadAverage();
-  for (const qvzbench::BenchEntry &entry : qvzbench::benchRegistry())
+  // Each unit, then the kernels compared with it.
+  for (const qvzbench::BenchEntry &entry : qvzbench::benchRegistry()) {
     benchmark::RegisterBenchmark(entry.name.c_str(),
                                  [&entry](benchmark::State &state) { qvzbench::runUnit(state, entry); })
         ->Unit(benchmark::kMicrosecond);
-  for (size_t i = 0; i < qvzbench::compareRegistry().size(); i++) {
-    const qvzbench::CompareEntry &c = qvzbench::compareRegistry()[i];
-    if (!qvzbench::unitEntry(c.unit)) continue; // its unit is not in this tree
-    const std::string name = c.unit + "/" + qvzbench::kindName(c.kind) + ":" + c.label;
-    benchmark::RegisterBenchmark(name.c_str(), [i](benchmark::State &state) { qvzbench::runCompare(state, i); })
-        ->Unit(benchmark::kMicrosecond);
+    for (size_t i = 0; i < qvzbench::compareRegistry().size(); i++) {
+      const qvzbench::CompareEntry &c = qvzbench::compareRegistry()[i];
+      if (c.unit != entry.name) continue;
+      const std::string name = c.unit + "/" + qvzbench::kindName(c.kind) + ":" + c.label;
+      benchmark::RegisterBenchmark(name.c_str(), [i](benchmark::State &state) { qvzbench::runCompare(state, i); })
+          ->Unit(benchmark::kMicrosecond);
+    }
   }
   int count = (int)args.size();
   benchmark::Initialize(&count, args.data());
