@@ -1,31 +1,18 @@
 // Tap delay, stereo tap mixer, reverse delay, plucked strings and comb, with their lines in
-// use. Each entry appears once its class is in the tree.
+// use (the reverse delay's segments of 0.4 s, as its reference kernel assumes).
 
 #include "BenchRegistry.h"
 
-#include <cmath>
-
-#if __has_include("units/delay/TapDelay.h")
-#include "units/delay/TapDelay.h"
-#define QVZ_BENCH_TAPDELAY 1
-#endif
-#if __has_include("units/delay/ReverseDelay.h")
-#include "units/delay/ReverseDelay.h"
-#define QVZ_BENCH_REVERSEDELAY 1
-#endif
-#if __has_include("units/delay/Pluck.h")
-#include "units/delay/Pluck.h"
-#define QVZ_BENCH_PLUCK 1
-#endif
-#if __has_include("units/delay/Comb.h")
 #include "units/delay/Comb.h"
-#define QVZ_BENCH_COMB 1
-#endif
+#include "units/delay/Pluck.h"
+#include "units/delay/ReverseDelay.h"
+#include "units/delay/TapDelay.h"
+
+#include <cmath>
 
 namespace qvzbench {
 namespace {
 
-#ifdef QVZ_BENCH_TAPDELAY
 // Four heads pitched around unity and a little apart, the spacing swept slowly.
 RegisterBench tapDelay({"TapDelay", [] { return new TapDelay(); }, 1,
                         {{"Time", lfo(0.25f, 0.1f, 0.05f)}, {"Feedback", constant(0.4f)}, {"Reverse", constant(0.0f)},
@@ -43,9 +30,7 @@ RegisterBench tapMixer({"TapDelayStereoMixer", [] { return new TapDelayStereoMix
                          {"Pan2", lfo(0.0f, 0.9f, 0.13f)}, {"Pan3", lfo(0.0f, 0.9f, 0.17f)}, {"Pan4", lfo(0.0f, 0.9f, 0.19f)},
                          {"Blend", constant(0.6f)}},
                         nullptr});
-#endif
 
-#ifdef QVZ_BENCH_REVERSEDELAY
 RegisterBench reverseDelay({"ReverseDelay", [] { return new ReverseDelay(2); }, 2,
                             {{"Left In", audio()}, {"Right In", audio()}, {"Feedback", constant(0.3f)}},
                             [](od::Object *o) {
@@ -53,9 +38,7 @@ RegisterBench reverseDelay({"ReverseDelay", [] { return new ReverseDelay(2); }, 
                               unit->allocateTimeUpTo(1.0f);
                               unit->getParameter("Delay")->hardSet(0.4f);
                             }});
-#endif
 
-#ifdef QVZ_BENCH_PLUCK
 // Four plucks a second, each a short burst, each voice retuned to a new pitch.
 RegisterBench pluck({"Pluck", [] { return new Pluck(0.05f); }, 1,
                      {{"In", [](float *b, int n, double t, float rate) {
@@ -66,13 +49,10 @@ RegisterBench pluck({"Pluck", [] { return new Pluck(0.05f); }, 1,
                       {"Trigger", pulses(4.0f)}, {"f0", lfo(220.0f, 110.0f, 0.37f)}, {"Damp", constant(5000.0f)},
                       {"Decay", constant(0.8f)}},
                      nullptr});
-#endif
 
-#ifdef QVZ_BENCH_COMB
 RegisterBench comb({"Comb", [] { return new Comb(); }, 2,
                     {{"In", audio()}, {"InR", audio()}, {"f0", lfo(220.0f, 100.0f, 0.2f)}, {"Q", lfo(0.7f, 0.2f, 0.1f)}},
                     nullptr});
-#endif
 
 } // namespace
 } // namespace qvzbench

@@ -1,11 +1,10 @@
-// The dynamics and colour family, driven as a patch drives them. Each entry appears once its
-// class is in the tree.
+// The dynamics and colour family, driven as a patch drives them (default curves: "Mode" 4,
+// "Shape" 1, as the reference kernels assume).
 
 #include "BenchRegistry.h"
 
 #include "units/dynamics/BitCrush.h"
 #include "units/dynamics/SoftClip.h"
-#if __has_include("units/dynamics/CompressorObject.h")
 #include "units/dynamics/BandSpreader.h"
 #include "units/dynamics/CompressorObject.h"
 #include "units/dynamics/Exciter.h"
@@ -13,8 +12,6 @@
 #include "units/dynamics/Grotesque.h"
 #include "units/dynamics/Lofi.h"
 #include "units/dynamics/Shaper.h"
-#define QVZ_BENCH_DYNAMICS 1
-#endif
 
 namespace qvzbench {
 namespace {
@@ -26,7 +23,6 @@ RegisterBench softClip({"SoftClip", [] { return new od::SoftClip(); }, 1,
                         {{"Gain", lfo(2.0f, 1.0f, 0.2f)}},
                         [](od::Object *o) { o->getOption("Algo")->set(4); }});
 
-#ifdef QVZ_BENCH_DYNAMICS
 // The side chain carries the programme itself, as when a patch compresses a signal by its own level.
 RegisterBench compressor({"CompressorObject", [] { return new CompressorObject(); }, 1,
                           {{"SCIn", audio()}, {"Threshold", lfo(0.1f, 0.05f, 0.2f)}, {"Ratio", lfo(4.0f, 2.0f, 0.1f)}},
@@ -55,7 +51,6 @@ RegisterBench bandSpreader({"BandSpreader", [] { return new BandSpreader(); }, 2
                              {"Pan3", lfo(0.0f, 0.8f, 0.17f)}, {"Pan4", lfo(0.0f, 0.8f, 0.19f)}, {"Level1", constant(1.0f)},
                              {"Level2", constant(0.8f)}, {"Level3", constant(0.8f)}, {"Level4", constant(1.0f)}},
                             nullptr});
-#endif
 
 } // namespace
 } // namespace qvzbench

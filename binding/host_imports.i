@@ -2,3 +2,4 @@
 %import(module="od") "od/Unit.h"
 %import(module="od") "od/CustomUnit.h"
 %import(module="od") "od/Head.h"
+%import(module="od") "od/Graphic.h"

@@ -31,6 +31,35 @@ inline float readLinearWrapped(const float *line, int len, float position) {
   return readLinear(line, len, wrapReadPosition(position, len));
 }
 
+// A finite position brought into [0, len) by adding or subtracting len as often as needed.
+// A slightly negative position plus len can round to exactly len; the second loop takes
+// that to 0, so the result never stands for the index one past the end.
+inline float wrapIntoLine(float position, int len) {
+  const float length = (float)len;
+  while (position < 0.0f) position += length;
+  while (position >= length) position -= length;
+  return position;
+}
+
+// Catmull-Rom interpolation between p1 (t = 0) and p2 (t = 1), with p0 and p3 the outer
+// neighbours.
+inline float catmullRom(float p0, float p1, float p2, float p3, float t) {
+  return p1 + t * (0.5f * (p2 - p0) +
+                   t * (0.5f * (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3) + t * 0.5f * (3.0f * p1 - p0 - 3.0f * p2 + p3)));
+}
+
+// Four-point read at a position in [0, len] (len reads as index 0): samples n - 1, n, n + 1
+// and n + 2 around the integer part n, each wrapped around the line's ends (len >= 3).
+inline float readCatmullRom(const float *line, int len, float position) {
+  int n = (int)position;
+  const float t = position - (float)n;
+  if (n >= len) n -= len;
+  const int before = n == 0 ? len - 1 : n - 1;
+  const int next = n + 1 >= len ? 0 : n + 1;
+  const int afterNext = next + 1 >= len ? 0 : next + 1;
+  return catmullRom(line[before], line[n], line[next], line[afterNext], t);
+}
+
 // An integer index in [-len, len) wrapped once into [0, len).
 inline int wrapIndex(int index, int len) { return index < 0 ? index + len : index; }
 

@@ -11,4 +11,9 @@ inline float onePoleCoefficient(float a, float sampleRate) { return 1.0f - expf(
 // One smoothing step: value <- value + (target - value) * k.
 inline float onePoleStep(float value, float target, float k) { return value + (target - value) * k; }
 
+// Envelope follower step: towards `level` with `rise` when it is above the envelope, else `fall`.
+inline float followStep(float envelope, float level, float rise, float fall) {
+  return onePoleStep(envelope, level, level > envelope ? rise : fall);
+}
+
 } // namespace dsp

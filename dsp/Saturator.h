@@ -9,4 +9,11 @@ inline float saturate(float x) {
   return x * (27.0f + x2) / (27.0f + 9.0f * x2);
 }
 
+// The rational saturator continued as +-1 beyond +-3, where the curve meets its limits.
+inline float saturateClipped(float x) {
+  if (x >= 3.0f) return 1.0f;
+  if (x <= -3.0f) return -1.0f;
+  return saturate(x);
+}
+
 } // namespace dsp

@@ -9,4 +9,17 @@ inline float sineWindow(float t) {
   return 16.0f * u / (5.0f - 4.0f * u);
 }
 
+// Sine of a phase in turns, theta in [0, 1), from two half-waves of the window:
+// B(2 theta) below one half, -B(2 theta - 1) above. Runs 0 -> 1 -> 0 -> -1 -> 0.
+inline float sineTurns(float theta) {
+  return theta < 0.5f ? sineWindow(2.0f * theta) : -sineWindow(2.0f * theta - 1.0f);
+}
+
+// Cosine of a phase in turns: the sine a quarter turn later (theta + 0.25, less 1 from 1 up).
+inline float cosineTurns(float theta) {
+  float ahead = theta + 0.25f;
+  if (ahead >= 1.0f) ahead -= 1.0f;
+  return sineTurns(ahead);
+}
+
 } // namespace dsp

@@ -11,11 +11,6 @@
 #include <algorithm>
 #include <vector>
 
-// The rational sine in turns arrives with the modulation units (Flanger, Leslie).
-#if __has_include("units/delay/Flanger.h")
-#define QVZ_REFERENCE_ROTORS 1
-#endif
-
 namespace qvzbench {
 namespace {
 
@@ -60,7 +55,6 @@ struct CombKernel : Kernel {
   }
 };
 
-#if QVZ_REFERENCE_ROTORS
 // Stereo flanger: rational-sine LFO, smoothed delay of 0.5 to 8 ms, feedback, blend.
 struct FlangerKernel : Kernel {
   explicit FlangerKernel(float sr)
@@ -97,7 +91,6 @@ struct FlangerKernel : Kernel {
   }
 };
 
-#endif
 
 // Freeze: record until the gate rises, then loop the last "Size" seconds with two heads.
 struct FreezeKernel : Kernel {
@@ -409,7 +402,6 @@ struct UnisonKernel : Kernel {
   }
 };
 
-#if QVZ_REFERENCE_ROTORS
 // Rotary speaker: saturation, crossover into horn and drum lines, two rotors whose speeds
 // glide, each read at a swinging delay with tremolo and panning from the rational sine.
 struct LeslieKernel : Kernel {
@@ -463,7 +455,6 @@ struct LeslieKernel : Kernel {
     write = w;
   }
 };
-#endif
 
 // Reverse echo: each channel's line is cut into segments of "Delay" seconds, every segment
 // played backwards with 5 ms ramps at both ends, fed back into the line.
@@ -522,10 +513,8 @@ RegisterCompare pitchShifter(reference<PitchShifterKernel>("PitchShifter", 1, 1)
 RegisterCompare pluck(reference<PluckKernel>("Pluck", 1, 1));
 RegisterCompare reverseDelay(reference<ReverseDelayKernel>("ReverseDelay", 2, 2));
 RegisterCompare unison(reference<UnisonKernel>("Unison", 2, 3));
-#if QVZ_REFERENCE_ROTORS
 RegisterCompare flanger(reference<FlangerKernel>("Flanger", 2, 2));
 RegisterCompare leslie(reference<LeslieKernel>("Leslie", 2, 2));
-#endif
 
 } // namespace
 } // namespace qvzbench

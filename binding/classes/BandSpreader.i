@@ -1,1 +1,8 @@
-// BandSpreader: not published yet.
+%{
+#include "units/dynamics/BandSpreader.h"
+%}
+class BandSpreader : public od::Object {
+public:
+  BandSpreader();
+  virtual ~BandSpreader();
+};

@@ -1,1 +1,8 @@
-// Comb: not published yet.
+%{
+#include "units/delay/Comb.h"
+%}
+class Comb : public od::Object {
+public:
+  Comb();
+  virtual ~Comb();
+};

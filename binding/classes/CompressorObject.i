@@ -1,1 +1,8 @@
-// CompressorObject: not published yet.
+%{
+#include "units/dynamics/CompressorObject.h"
+%}
+class CompressorObject : public od::Object {
+public:
+  CompressorObject();
+  virtual ~CompressorObject();
+};

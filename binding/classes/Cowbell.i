@@ -1,1 +1,8 @@
-// Cowbell: not published yet.
+%{
+#include "units/drums/Cowbell.h"
+%}
+class Cowbell : public od::Object {
+public:
+  Cowbell();
+  virtual ~Cowbell();
+};

@@ -1,1 +1,8 @@
-// Cymbal: not published yet.
+%{
+#include "units/drums/Cymbal.h"
+%}
+class Cymbal : public od::Object {
+public:
+  Cymbal();
+  virtual ~Cymbal();
+};

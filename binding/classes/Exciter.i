@@ -1,1 +1,8 @@
-// Exciter: not published yet.
+%{
+#include "units/dynamics/Exciter.h"
+%}
+class Exciter : public od::Object {
+public:
+  Exciter();
+  virtual ~Exciter();
+};

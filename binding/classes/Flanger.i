@@ -1,1 +1,8 @@
-// Flanger: not published yet.
+%{
+#include "units/delay/Flanger.h"
+%}
+class Flanger : public od::Object {
+public:
+  Flanger();
+  virtual ~Flanger();
+};

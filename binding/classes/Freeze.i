@@ -1,1 +1,8 @@
-// Freeze: not published yet.
+%{
+#include "units/delay/Freeze.h"
+%}
+class Freeze : public od::Object {
+public:
+  Freeze();
+  virtual ~Freeze();
+};

@@ -1,1 +1,8 @@
-// FuzzBox: not published yet.
+%{
+#include "units/dynamics/FuzzBox.h"
+%}
+class FuzzBox : public od::Object {
+public:
+  FuzzBox();
+  virtual ~FuzzBox();
+};

@@ -1,1 +1,8 @@
-// Grotesque: not published yet.
+%{
+#include "units/dynamics/Grotesque.h"
+%}
+class Grotesque : public od::Object {
+public:
+  Grotesque();
+  virtual ~Grotesque();
+};

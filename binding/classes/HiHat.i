@@ -1,1 +1,8 @@
-// HiHat: not published yet.
+%{
+#include "units/drums/HiHat.h"
+%}
+class HiHat : public od::Object {
+public:
+  HiHat();
+  virtual ~HiHat();
+};

@@ -1,1 +1,8 @@
-// Kick: not published yet.
+%{
+#include "units/drums/Kick.h"
+%}
+class Kick : public od::Object {
+public:
+  Kick();
+  virtual ~Kick();
+};

@@ -1,1 +1,8 @@
-// Leslie: not published yet.
+%{
+#include "units/delay/Leslie.h"
+%}
+class Leslie : public od::Object {
+public:
+  Leslie();
+  virtual ~Leslie();
+};

@@ -1,1 +1,8 @@
-// Lofi: not published yet.
+%{
+#include "units/dynamics/Lofi.h"
+%}
+class Lofi : public od::Object {
+public:
+  Lofi();
+  virtual ~Lofi();
+};

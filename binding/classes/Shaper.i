@@ -1,1 +1,8 @@
-// Shaper: not published yet.
+%{
+#include "units/dynamics/Shaper.h"
+%}
+class Shaper : public od::Object {
+public:
+  Shaper();
+  virtual ~Shaper();
+};

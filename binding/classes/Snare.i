@@ -1,1 +1,8 @@
-// Snare: not published yet.
+%{
+#include "units/drums/Snare.h"
+%}
+class Snare : public od::Object {
+public:
+  Snare();
+  virtual ~Snare();
+};

@@ -1,1 +1,8 @@
-// TapDelay: not published yet.
+%{
+#include "units/delay/TapDelay.h"
+%}
+class TapDelay : public od::Object {
+public:
+  TapDelay();
+  virtual ~TapDelay();
+};

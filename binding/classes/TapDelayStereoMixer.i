@@ -1,1 +1,8 @@
-// TapDelayStereoMixer: not published yet.
+%{
+#include "units/delay/TapDelay.h"
+%}
+class TapDelayStereoMixer : public od::Object {
+public:
+  TapDelayStereoMixer();
+  virtual ~TapDelayStereoMixer();
+};

@@ -1,1 +1,8 @@
-// Tom: not published yet.
+%{
+#include "units/drums/Tom.h"
+%}
+class Tom : public od::Object {
+public:
+  Tom();
+  virtual ~Tom();
+};

@@ -1,1 +1,8 @@
-// Unison: not published yet.
+%{
+#include "units/delay/Unison.h"
+%}
+class Unison : public od::Object {
+public:
+  Unison();
+  virtual ~Unison();
+};

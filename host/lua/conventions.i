@@ -89,6 +89,63 @@ static int qvz_swig_equals(lua_State *L) {
   return 1;
 }
 
+// Metamethods and __disown of every class check that they were handed a wrapped object;
+// called on another library's userdata they do nothing (or compare identities).
+static int qvz_class_equal(lua_State *L) {
+  swig_lua_userdata *a = qvz_wrapped(L, 1);
+  swig_lua_userdata *b = qvz_wrapped(L, 2);
+  lua_pushboolean(L, a && b ? a->ptr == b->ptr : lua_rawequal(L, 1, 2));
+  return 1;
+}
+
+static int qvz_class_tostring(lua_State *L) {
+  swig_lua_userdata *usr = qvz_wrapped(L, 1);
+  if (!usr) {
+    lua_pushfstring(L, "<%s>", qvz_typename(L, 1));
+    return 1;
+  }
+  return SWIG_Lua_class_tostring(L);
+}
+
+static int qvz_class_disown(lua_State *L) {
+  lua_settop(L, 1);
+  if (!qvz_wrapped(L, 1)) return 0;
+  return SWIG_Lua_class_disown(L);
+}
+
+static int qvz_class_destruct(lua_State *L) {
+  if (!qvz_wrapped(L, 1)) return 0;
+  return SWIG_Lua_class_destruct(L);
+}
+
+static void qvz_harden_classes(lua_State *L) {
+  SWIG_Lua_get_class_registry(L);
+  lua_pushnil(L);
+  while (lua_next(L, -2)) {
+    if (lua_istable(L, -1)) {
+      lua_getfield(L, -1, ".type");
+      const bool isClass = lua_isstring(L, -1);
+      lua_pop(L, 1);
+      if (isClass) {
+        lua_pushcfunction(L, qvz_class_equal);
+        lua_setfield(L, -2, "__eq");
+        lua_pushcfunction(L, qvz_class_tostring);
+        lua_setfield(L, -2, "__tostring");
+        lua_pushcfunction(L, qvz_class_destruct);
+        lua_setfield(L, -2, "__gc");
+        lua_getfield(L, -1, ".fn");
+        if (lua_istable(L, -1)) {
+          lua_pushcfunction(L, qvz_class_disown);
+          lua_setfield(L, -2, "__disown");
+        }
+        lua_pop(L, 1);
+      }
+    }
+    lua_pop(L, 1);
+  }
+  lua_pop(L, 1);
+}
+
 #undef SWIG_ConvertPtr
 #define SWIG_ConvertPtr(L, idx, ptr, type, flags) qvz_convert_ptr(L, idx, ptr, type, flags)
 #undef SWIG_fail_arg
@@ -106,6 +163,7 @@ static int qvz_swig_equals(lua_State *L) {
   lua_setglobal(L, "swig_type");
   lua_pushcfunction(L, qvz_swig_equals);
   lua_setglobal(L, "swig_equals");
+  qvz_harden_classes(L);
 %}
 
 // Ownership follows the host's reference counting: Lua holds, never deletes.

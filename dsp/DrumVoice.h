@@ -1,0 +1,76 @@
+#pragma once
+
+// The building blocks every drum voice is wired from: trigger edges, decaying envelopes,
+// phase oscillators with a half-cycle rational sine or a square, LCG noise and the
+// output saturator. Each voice file keeps only its own wiring and constants.
+
+#include <dsp/Clamp.h>
+#include <dsp/Saturator.h>
+#include <dsp/SineWindow.h>
+
+#include <cmath>
+#include <cstdint>
+
+namespace dsp {
+
+// Rising-edge detector on a gate: a sample is high when strictly above 0.5, and a strike
+// is a high sample after one that was not. The state runs on across frames.
+struct TriggerEdge {
+  bool previousHigh = false;
+
+  bool strikes(float gate) {
+    const bool high = gate > 0.5f;
+    const bool strike = high && !previousHigh;
+    previousHigh = high;
+    return strike;
+  }
+};
+
+// Per-sample factor of an exponential decay with time constant `seconds`: exp(-1 / (T * rate)).
+inline float decayFactor(float seconds, float sampleRate) { return expf(-1.0f / (seconds * sampleRate)); }
+
+// An envelope that a strike sets to 1 and every sample (the strike's own included)
+// multiplies by its decay factor before use. It never stops on its own.
+struct DecayEnvelope {
+  float level = 0.0f;
+
+  void strike() { level = 1.0f; }
+  float step(float factor) { return level *= factor; }
+};
+
+// Advances a phase in cycles by f / rate, with f limited to 0..maxFrequency (NaN gives 0),
+// and wraps it back into [0, 1) by its integer part.
+inline void advancePhase(float &phase, float frequency, float maxFrequency, float rate) {
+  phase += clampNanLow(frequency, 0.0f, maxFrequency) / rate;
+  if (phase >= 1.0f) phase -= floorf(phase);
+}
+
+// Sine of a phase in cycles from the rational half-wave 16u / (5 - 4u), u = x(1 - x):
+// exactly 0 at 0 and 0.5, exactly +-1 at 0.25 and 0.75.
+inline float halfCycleSine(float phase) {
+  return phase < 0.5f ? sineWindow(2.0f * phase) : -sineWindow(2.0f * phase - 1.0f);
+}
+
+// Square wave of a phase in cycles: +1 for the first half cycle, -1 for the second.
+inline float square(float phase) { return phase < 0.5f ? 1.0f : -1.0f; }
+
+// 32-bit linear congruential noise: state = state * 1664525 + 1013904223 (mod 2^32); the
+// new state read as a signed integer times `scale` is the sample (1/2^31 gives -1..1).
+struct LcgNoise {
+  uint32_t state;
+
+  explicit LcgNoise(uint32_t seed) : state(seed) {}
+
+  float next(float scale) {
+    state = state * 1664525u + 1013904223u;
+    return (float)(int32_t)state * scale;
+  }
+};
+
+// Input limit of the drum output saturator; the saturator gives about +-0.9586 there.
+constexpr float kDrumSaturatorLimit = 1.7f;
+
+// The drum voices' output stage: the sum limited to +-1.7, then the rational saturator.
+inline float drumSaturate(float x) { return saturate(clampNanLow(x, -kDrumSaturatorLimit, kDrumSaturatorLimit)); }
+
+} // namespace dsp

@@ -1,0 +1,173 @@
+#include "TapDelay.h"
+
+#include <od/BigHeap.h>
+
+#include <dsp/Clamp.h>
+#include <dsp/DelayLine.h>
+#include <dsp/OnePole.h>
+#include <dsp/Saturator.h>
+#include <dsp/TwoHeadReader.h>
+
+namespace {
+// Longest tap spacing and the reach of four taps at it, in seconds.
+constexpr float kMaxTime = 0.5f;
+constexpr float kMinTime = 0.02f;
+constexpr float kFourTapReach = 2.0f;
+// Shifter window (0.1 s) and the spacing the smoother starts from (0.15 s).
+constexpr float kWindowSeconds = 0.1f;
+constexpr float kStartTime = 0.15f;
+// Margin of the line beyond the longest reach, in samples.
+constexpr int kLineMargin = 8;
+// Smoothing rates (1 / time constant): 80 ms for the spacing, 40 ms for the ratios.
+constexpr float kTimeRate = 12.5f;
+constexpr float kPitchRate = 25.0f;
+constexpr float kMaxRatio = 4.0f;
+constexpr float kMaxFeedback = 0.95f;
+// Limit of the fed-back signal before the saturator.
+constexpr float kFeedbackDrive = 1.7f;
+constexpr float kReverseThreshold = 0.5f;
+} // namespace
+
+TapDelay::TapDelay() {
+  addInput(mIn);
+  addOutput(mOut);
+  addOutput(mTap1);
+  addOutput(mTap2);
+  addOutput(mTap3);
+  addOutput(mTap4);
+  addInput(mTime);
+  addInput(mFeedback);
+  addInput(mReverse);
+  addInput(mBlend);
+  addInput(mPitch1);
+  addInput(mPitch2);
+  addInput(mPitch3);
+  addInput(mPitch4);
+  addInput(mLevel1);
+  addInput(mLevel2);
+  addInput(mLevel3);
+  addInput(mLevel4);
+
+  const float sr = (float)globalConfig.sampleRate;
+  mBufferLength = dsp::truncToInt(kFourTapReach * sr + kWindowSeconds * sr) + kLineMargin;
+  mSmoothedDelay = kStartTime * sr;
+  mWindowLength = kWindowSeconds * sr;
+  mTimeSmoothing = dsp::onePoleCoefficient(kTimeRate, sr);
+  mPitchSmoothing = dsp::onePoleCoefficient(kPitchRate, sr);
+  mBuffer = (float *)od::BigHeap::allocateZeroed(mBufferLength * (int)sizeof(float));
+}
+
+TapDelay::~TapDelay() {
+  od::BigHeap::free((char *)mBuffer);
+  mBuffer = nullptr;
+}
+
+void TapDelay::process() {
+  const int n = globalConfig.frameLength & ~3;
+  const float *in = mIn.buffer();
+  float *out = mOut.buffer();
+  float *taps[kTaps] = {mTap1.buffer(), mTap2.buffer(), mTap3.buffer(), mTap4.buffer()};
+
+  if (!mBuffer) {
+    for (int i = 0; i < n; i++) {
+      out[i] = in[i];
+      for (int k = 0; k < kTaps; k++) taps[k][i] = 0.0f;
+    }
+    return;
+  }
+
+  const float *time = mTime.buffer();
+  const float *feedback = mFeedback.buffer();
+  const float *reverse = mReverse.buffer();
+  const float *blend = mBlend.buffer();
+  const float *pitch[kTaps] = {mPitch1.buffer(), mPitch2.buffer(), mPitch3.buffer(), mPitch4.buffer()};
+  const float *level[kTaps] = {mLevel1.buffer(), mLevel2.buffer(), mLevel3.buffer(), mLevel4.buffer()};
+  const float sr = (float)globalConfig.sampleRate;
+  const float window = mWindowLength;
+  const int len = mBufferLength;
+
+  for (int i = 0; i < n; i++) {
+    const float t = dsp::clampNanHigh(time[i], kMinTime, kMaxTime);
+    mSmoothedDelay = dsp::onePoleStep(mSmoothedDelay, t * sr, mTimeSmoothing);
+    const bool reversed = reverse[i] > kReverseThreshold;
+
+    float mix = 0.0f;
+    float lastTap = 0.0f;
+    for (int k = 0; k < kTaps; k++) {
+      float p = dsp::clampNanHigh(pitch[k][i], -kMaxRatio, kMaxRatio);
+      if (reversed) p = -p;
+      mTapRatio[k] = dsp::onePoleStep(mTapRatio[k], p, mPitchSmoothing);
+      mTapPhase[k] = dsp::advancePhase(mTapPhase[k], (1.0f - mTapRatio[k]) / window);
+      const float base = (float)mWriteIndex - 1.0f - (float)(k + 1) * mSmoothedDelay;
+      const float y = dsp::twoHeadRead(mBuffer, len, base, -window, mTapPhase[k]);
+      taps[k][i] = y;
+      mix += y * level[k][i];
+      lastTap = y;
+    }
+
+    const float fb = dsp::clampNanHigh(feedback[i], 0.0f, kMaxFeedback);
+    const float x = dsp::clampNanHigh(lastTap * fb, -kFeedbackDrive, kFeedbackDrive);
+    mBuffer[mWriteIndex] = in[i] + dsp::saturate(x);
+
+    const float beta = dsp::clampNanHigh(blend[i], 0.0f, 1.0f);
+    out[i] = in[i] + (mix - in[i]) * beta;
+    mWriteIndex = dsp::nextIndex(mWriteIndex, len);
+  }
+}
+
+TapDelayStereoMixer::TapDelayStereoMixer() {
+  addInput(mDryL);
+  addInput(mDryR);
+  addInput(mTap1L);
+  addInput(mTap1R);
+  addInput(mTap2L);
+  addInput(mTap2R);
+  addInput(mTap3L);
+  addInput(mTap3R);
+  addInput(mTap4L);
+  addInput(mTap4R);
+  addInput(mLevel1);
+  addInput(mLevel2);
+  addInput(mLevel3);
+  addInput(mLevel4);
+  addInput(mPan1);
+  addInput(mPan2);
+  addInput(mPan3);
+  addInput(mPan4);
+  addInput(mBlend);
+  addOutput(mOutL);
+  addOutput(mOutR);
+}
+
+TapDelayStereoMixer::~TapDelayStereoMixer() = default;
+
+void TapDelayStereoMixer::process() {
+  constexpr int kTaps = TapDelay::kTaps;
+  const int n = globalConfig.frameLength & ~3;
+  const float *dryL = mDryL.buffer();
+  const float *dryR = mDryR.buffer();
+  const float *tapL[kTaps] = {mTap1L.buffer(), mTap2L.buffer(), mTap3L.buffer(), mTap4L.buffer()};
+  const float *tapR[kTaps] = {mTap1R.buffer(), mTap2R.buffer(), mTap3R.buffer(), mTap4R.buffer()};
+  const float *level[kTaps] = {mLevel1.buffer(), mLevel2.buffer(), mLevel3.buffer(), mLevel4.buffer()};
+  const float *pan[kTaps] = {mPan1.buffer(), mPan2.buffer(), mPan3.buffer(), mPan4.buffer()};
+  const float *blend = mBlend.buffer();
+  float *outL = mOutL.buffer();
+  float *outR = mOutR.buffer();
+
+  for (int i = 0; i < n; i++) {
+    float wetL = 0.0f;
+    float wetR = 0.0f;
+    for (int k = 0; k < kTaps; k++) {
+      // Balance law: the centre keeps both sides at full level; moving towards one side
+      // attenuates only the other side, linearly.
+      const float q = dsp::clampNanHigh(pan[k][i], -1.0f, 1.0f);
+      const float gainL = q > 0.0f ? 1.0f - q : 1.0f;
+      const float gainR = q < 0.0f ? 1.0f + q : 1.0f;
+      wetL += tapL[k][i] * level[k][i] * gainL;
+      wetR += tapR[k][i] * level[k][i] * gainR;
+    }
+    const float beta = dsp::clampNanHigh(blend[i], 0.0f, 1.0f);
+    outL[i] = dryL[i] + (wetL - dryL[i]) * beta;
+    outR[i] = dryR[i] + (wetR - dryR[i]) * beta;
+  }
+}

@@ -1,0 +1,79 @@
+#include "HiHat.h"
+
+#include <dsp/Clamp.h>
+#include <dsp/OnePole.h>
+
+#include <algorithm>
+
+namespace {
+// Partials of a 263 Hz hat at 263, 400, 421, 474, 587 and 845 Hz, relative to the first.
+constexpr float kRatios[HiHat::kOscillators] = {1.0f, 1.5209125f, 1.6007605f, 1.8022814f, 2.2319391f, 3.2129278f};
+constexpr float kMinClosedDecay = 0.005f; // s
+constexpr float kMaxClosedDecay = 0.3f;
+constexpr float kMinOpenDecay = 0.05f; // s
+constexpr float kMaxOpenDecay = 2.0f;
+constexpr float kMinTone = 2000.0f; // high-pass corner range, Hz
+constexpr float kMaxTone = 12000.0f;
+constexpr float kTwoPi = 6.2831855f;
+constexpr float kMixScale = 0.1667f; // about 1/6 of the six squares
+constexpr float kOutputLevel = 1.5f;
+constexpr float kMaxFrequencyShare = 0.45f; // of the sample rate
+} // namespace
+
+HiHat::HiHat() {
+  addInput(mClosedTrigger);
+  addInput(mOpenTrigger);
+  addOutput(mOut);
+  addInput(mTune);
+  addInput(mClosedDecay);
+  addInput(mOpenDecay);
+  addInput(mTone);
+}
+
+HiHat::~HiHat() = default;
+
+void HiHat::process() {
+  const int n = globalConfig.frameLength & ~3;
+  if (n < 4) return;
+  const float *closedTrigger = mClosedTrigger.buffer();
+  const float *openTrigger = mOpenTrigger.buffer();
+  const float *tune = mTune.buffer();
+  float *out = mOut.buffer();
+
+  const float sampleRate = (float)globalConfig.sampleRate;
+  const float maxFrequency = kMaxFrequencyShare * sampleRate;
+  const float closedDecay =
+      dsp::decayFactor(dsp::clampNanLow(mClosedDecay.buffer()[0], kMinClosedDecay, kMaxClosedDecay), sampleRate);
+  const float openDecay =
+      dsp::decayFactor(dsp::clampNanLow(mOpenDecay.buffer()[0], kMinOpenDecay, kMaxOpenDecay), sampleRate);
+  const float tone = std::min(dsp::clampNanLow(mTone.buffer()[0], kMinTone, kMaxTone), maxFrequency);
+  const float highPassStep = dsp::clampNanLow(dsp::onePoleCoefficient(kTwoPi * tone, sampleRate), 0.0f, 1.0f);
+
+  for (int i = 0; i < n; i++) {
+    if (mClosedGate.strikes(closedTrigger[i])) {
+      mEnvelope.strike();
+      mEnvelopeDecay = closedDecay;
+    }
+    if (mOpenGate.strikes(openTrigger[i])) { // after the closed one, so it wins a tie
+      mEnvelope.strike();
+      mEnvelopeDecay = openDecay;
+    }
+    const float envelope = mEnvelope.step(mEnvelopeDecay);
+
+    const float t = tune[i];
+    if (t >= 0.0f) { // a negative "Tune" freezes the squares
+      const float f = std::min(t, maxFrequency);
+      for (int k = 0; k < kOscillators; k++) dsp::advancePhase(mPhases[k], f * kRatios[k], maxFrequency, sampleRate);
+    }
+    float sum = 0.0f;
+    for (int k = 0; k < kOscillators; k++) sum += dsp::square(mPhases[k]);
+    const float metal = sum * kMixScale;
+
+    mHighPass1 = dsp::onePoleStep(mHighPass1, metal, highPassStep);
+    const float h1 = metal - mHighPass1;
+    mHighPass2 = dsp::onePoleStep(mHighPass2, h1, highPassStep);
+    const float h2 = h1 - mHighPass2;
+
+    out[i] = kOutputLevel * (envelope * envelope) * h2;
+  }
+}

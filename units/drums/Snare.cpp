@@ -1,0 +1,75 @@
+#include "Snare.h"
+
+#include <dsp/Clamp.h>
+#include <dsp/OnePole.h>
+
+#include <algorithm>
+
+namespace {
+constexpr float kMinDecay = 0.03f; // body decay range, s
+constexpr float kMaxDecay = 1.5f;
+constexpr float kWireBaseTime = 0.05f;  // wire decay = 0.05 s + 0.45 x body decay
+constexpr float kWireDecayShare = 0.45f;
+constexpr float kSnapGain = 1.6f;       // noise gain at "Snap" 1
+constexpr float kMinTone = 500.0f;      // noise high-pass corner range, Hz
+constexpr float kMaxTone = 9000.0f;
+constexpr float kTwoPi = 6.2831855f;
+constexpr float kOvertoneRatio = 1.83f;
+constexpr float kOvertoneLevel = 0.55f;
+constexpr float kBodyLevel = 0.6f;
+constexpr float kNoiseScale = 4.65661287e-10f; // 1 / 2^31
+constexpr float kMaxFrequencyShare = 0.45f;    // of the sample rate
+} // namespace
+
+Snare::Snare() {
+  addInput(mTrigger);
+  addOutput(mOut);
+  addInput(mTune);
+  addInput(mDecay);
+  addInput(mSnap);
+  addInput(mTone);
+}
+
+Snare::~Snare() = default;
+
+void Snare::process() {
+  const int n = globalConfig.frameLength & ~3;
+  if (n < 4) return;
+  const float *trigger = mTrigger.buffer();
+  const float *tune = mTune.buffer();
+  float *out = mOut.buffer();
+
+  const float sampleRate = (float)globalConfig.sampleRate;
+  const float maxFrequency = kMaxFrequencyShare * sampleRate;
+  const float decay = dsp::clampNanLow(mDecay.buffer()[0], kMinDecay, kMaxDecay);
+  const float bodyDecay = dsp::decayFactor(decay, sampleRate);
+  const float wireDecay = dsp::decayFactor(kWireBaseTime + kWireDecayShare * decay, sampleRate);
+  const float noiseGain = kSnapGain * dsp::clampNanLow(mSnap.buffer()[0], 0.0f, 1.0f);
+  const float tone = std::min(dsp::clampNanLow(mTone.buffer()[0], kMinTone, kMaxTone), maxFrequency);
+  const float lowPassStep = dsp::onePoleCoefficient(kTwoPi * tone, sampleRate);
+
+  for (int i = 0; i < n; i++) {
+    if (mGate.strikes(trigger[i])) {
+      mBodyPhase = 0.0f;
+      mOvertonePhase = 0.0f;
+      mBody.strike();
+      mWires.strike();
+    }
+    const float body = mBody.step(bodyDecay);
+    const float wires = mWires.step(wireDecay);
+
+    const float t = tune[i];
+    if (t >= 0.0f) { // a negative "Tune" holds both phases
+      const float f = std::min(t, maxFrequency);
+      dsp::advancePhase(mBodyPhase, f, maxFrequency, sampleRate);
+      dsp::advancePhase(mOvertonePhase, kOvertoneRatio * f, maxFrequency, sampleRate);
+    }
+    const float drum = dsp::halfCycleSine(mBodyPhase) + kOvertoneLevel * dsp::halfCycleSine(mOvertonePhase);
+
+    const float noise = mNoise.next(kNoiseScale);
+    mNoiseLowPass = dsp::onePoleStep(mNoiseLowPass, noise, lowPassStep);
+    const float highPassed = noise - mNoiseLowPass;
+
+    out[i] = dsp::drumSaturate(noiseGain * highPassed * wires + kBodyLevel * body * drum);
+  }
+}

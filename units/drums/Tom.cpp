@@ -1,0 +1,63 @@
+#include "Tom.h"
+
+#include <dsp/Clamp.h>
+
+#include <algorithm>
+
+namespace {
+constexpr float kPitchTime = 0.12f;  // pitch bend time constant, s
+constexpr float kStickTime = 0.008f; // stick noise time constant, s
+constexpr float kMinDecay = 0.05f;   // amplitude decay range, s
+constexpr float kMaxDecay = 2.0f;
+constexpr float kBendDepth = 1.4f;   // bend 1 starts at 1 + 1.4 = 2.4 times "Tune"
+constexpr float kStickNoiseScale = 1.16415322e-10f; // 0.25 / 2^31: noise within +-0.25
+constexpr float kMaxFrequencyShare = 0.45f;         // of the sample rate
+} // namespace
+
+Tom::Tom() {
+  addInput(mTrigger);
+  addOutput(mOut);
+  addInput(mTune);
+  addInput(mDecay);
+  addInput(mBend);
+  const float sampleRate = (float)globalConfig.sampleRate;
+  mPitchDecay = dsp::decayFactor(kPitchTime, sampleRate);
+  mStickDecay = dsp::decayFactor(kStickTime, sampleRate);
+}
+
+Tom::~Tom() = default;
+
+void Tom::process() {
+  const int n = globalConfig.frameLength & ~3;
+  if (n < 4) return;
+  const float *trigger = mTrigger.buffer();
+  const float *tune = mTune.buffer();
+  float *out = mOut.buffer();
+
+  const float sampleRate = (float)globalConfig.sampleRate;
+  const float amplitudeDecay = dsp::decayFactor(dsp::clampNanLow(mDecay.buffer()[0], kMinDecay, kMaxDecay), sampleRate);
+  const float bendDepth = kBendDepth * dsp::clampNanLow(mBend.buffer()[0], 0.0f, 1.0f);
+  const float maxFrequency = kMaxFrequencyShare * sampleRate;
+
+  for (int i = 0; i < n; i++) {
+    if (mGate.strikes(trigger[i])) {
+      mPhase = 0.0f;
+      mAmplitude.strike();
+      mPitch.strike();
+      mStick.strike();
+    }
+    const float amplitude = mAmplitude.step(amplitudeDecay);
+    const float pitch = mPitch.step(mPitchDecay);
+    const float stick = mStick.step(mStickDecay);
+
+    const float t = tune[i];
+    if (t >= 0.0f) { // a negative "Tune" holds the phase
+      const float f = std::min(t, maxFrequency) * (1.0f + bendDepth * pitch);
+      dsp::advancePhase(mPhase, f, maxFrequency, sampleRate);
+    }
+    const float tone = dsp::halfCycleSine(mPhase);
+    const float noise = mNoise.next(kStickNoiseScale);
+
+    out[i] = dsp::drumSaturate(noise * stick + tone * amplitude);
+  }
+}

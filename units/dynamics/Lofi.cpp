@@ -1,0 +1,180 @@
+#include "Lofi.h"
+
+#include <dsp/DelayLine.h>
+#include <dsp/Clamp.h>
+#include <dsp/OnePole.h>
+#include <od/config.h>
+
+#include <cmath>
+#include <new>
+
+namespace {
+constexpr float kTwoPi = 6.2831855f;
+// Line of 20 ms plus 8 samples of guard for the four-point reads.
+constexpr float kLineSeconds = 0.02f;
+constexpr int kLineGuard = 8;
+// Compressor: time constants 4 ms (attack), 300 ms (release), 6 ms (gain), as reciprocals.
+constexpr float kAttackRate = 249.99998f;
+constexpr float kReleaseRate = 3.3333333f;
+constexpr float kGainRate = 166.66667f;
+// 6:1 above 0.12: gain (envelope / 0.12)^(-5/6).
+constexpr float kThreshold = 0.12f;
+constexpr float kInverseThreshold = 8.333334f;
+constexpr float kCompressionExponent = -0.8333333f;
+// Cubic saturator y - 4y^3/27, flat at y = +-1.5, scaled on output.
+constexpr float kCubicCurve = 0.14814815f;
+constexpr float kCubicLimit = 1.5f;
+constexpr float kInputDrive = 2.0f;
+constexpr float kInputCeiling = 1.15f;
+constexpr float kWetDrive = 1.08f;
+constexpr float kWetCeiling = 1.04f;
+// 2 pi x 450 Hz: the wet tap's low-pass.
+constexpr float kWetRate = -2827.4333f;
+// Smoothing of the triangle (8 ms) and square (12 ms); edge ringing decays in 22 ms.
+constexpr float kTriangleRate = 124.99999f;
+constexpr float kSquareRate = 83.333336f;
+constexpr float kRingDecayRate = -45.454544f;
+// 2 pi x 16 Hz: the edge ringing.
+constexpr float kRingRate = 100.53097f;
+constexpr float kRingLevel = 0.028f;
+constexpr float kRingedLimit = 1.03f;
+// 2.8 ms taps; the float constant of the fixed tap is one step above 0.0028.
+constexpr float kTapMs = 2.8f;
+constexpr float kFixedTapSeconds = 0.0028000001f;
+constexpr float kMinModulatedDelay = 2.0f;
+// Oscillator from 0.15 Hz to 5 Hz: 0.15 x exp(ln(100/3) x speed).
+constexpr float kBaseRateHz = 0.15f;
+constexpr float kRateSpan = 3.506558f;
+// Delay swing in ms at full depth, per waveform.
+constexpr float kSineSwing = 1.18f;
+constexpr float kSquareSwing = 0.3f;
+constexpr float kTriangleSwing = 0.95f;
+
+enum Waveform { kSine = 4, kTriangleWave = 5, kRingingSquare = 6 };
+
+float cubicSaturate(float y, float ceiling) {
+  if (y >= kCubicLimit) return ceiling;
+  if (y <= -kCubicLimit) return -ceiling;
+  return (y - kCubicCurve * (y * y * y)) * ceiling;
+}
+} // namespace
+
+Lofi::Lofi() {
+  addInput(mIn);
+  addInput(mDepth);
+  addInput(mSpeed);
+  addInput(mBlend);
+  addOutput(mOut);
+  addOption(mWaveform);
+  const float sampleRate = (float)globalConfig.sampleRate;
+  mLineLength = (int)(sampleRate * kLineSeconds) + kLineGuard;
+  mLine = new (std::nothrow) float[mLineLength]();
+  mAttackStep = dsp::onePoleCoefficient(kAttackRate, sampleRate);
+  mReleaseStep = dsp::onePoleCoefficient(kReleaseRate, sampleRate);
+  mGainStep = dsp::onePoleCoefficient(kGainRate, sampleRate);
+}
+
+Lofi::~Lofi() { delete[] mLine; }
+
+void Lofi::process() {
+  const int n = globalConfig.frameLength & ~3;
+  const float sr = (float)globalConfig.sampleRate;
+  const float T = globalConfig.samplePeriod;
+  const float wetStep = 1.0f - expf(kWetRate * T);
+  const float triangleStep = dsp::onePoleCoefficient(kTriangleRate, sr);
+  const float squareStep = dsp::onePoleCoefficient(kSquareRate, sr);
+  const float ringDecay = expf(kRingDecayRate / sr);
+  const float ringIncrement = kRingRate * T;
+  const float samplesPerMs = sr * 0.001f;
+  const float fixedDelay = sr * kFixedTapSeconds;
+  const float rateBase = kBaseRateHz * T;
+  const float maxDelay = (float)(mLineLength - 4);
+
+  // A new waveform starts its smoother from the current oscillator output.
+  const int waveform = mWaveform.value();
+  if (waveform != mPreviousWaveform) {
+    const float current = mPreviousWaveform == kSine ? sinf(kTwoPi * mPhase) : 0.0f;
+    if (waveform == kRingingSquare) {
+      mOscillator = mPreviousWaveform == kSine ? current : mTriangle;
+      mRingAmplitude = 0.0f;
+      mRingPhase = 0.0f;
+      mSquare = mPhase < 0.5f ? 1.0f : -1.0f;
+    } else if (waveform == kTriangleWave) {
+      mTriangle = mPreviousWaveform == kSine ? current : mOscillator;
+    }
+  }
+  mPreviousWaveform = waveform;
+
+  const float *in = mIn.buffer();
+  float *out = mOut.buffer();
+  if (mLine == nullptr) {
+    for (int i = 0; i < n; i++) out[i] = in[i];
+    return;
+  }
+  const float *depth = mDepth.buffer();
+  const float *speed = mSpeed.buffer();
+  const float *blend = mBlend.buffer();
+
+  for (int i = 0; i < n; i++) {
+    // Compressor: envelope follower, 6:1 gain computer, smoothed gain.
+    const float a = fabsf(in[i]);
+    mEnvelope = dsp::followStep(mEnvelope, a, mAttackStep, mReleaseStep);
+    const float target = mEnvelope <= kThreshold ? 1.0f : powf(mEnvelope * kInverseThreshold, kCompressionExponent);
+    mGain = dsp::onePoleStep(mGain, target, mGainStep);
+    mLine[mWriteIndex] = cubicSaturate(kInputDrive * in[i] * mGain, kInputCeiling);
+
+    // Oscillator.
+    const float s = dsp::clampNanLow(speed[i], 0.0f, 1.0f);
+    mPhase += expf(kRateSpan * s) * rateBase;
+    if (mPhase >= 1.0f) mPhase -= floorf(mPhase);
+    float v;
+    float swing;
+    if (waveform == kSine) {
+      v = sinf(kTwoPi * mPhase);
+      mOscillator = v;
+      mRingAmplitude = 0.0f;
+      swing = kSineSwing;
+    } else if (waveform == kRingingSquare) {
+      const bool firstHalf = mPhase < 0.5f;
+      const float level = firstHalf ? 1.0f : -1.0f;
+      const float ringSign = firstHalf ? kRingLevel : -kRingLevel;
+      float ring;
+      if (mSquare != level) {
+        ring = 0.0f;
+        mRingAmplitude = 1.0f;
+        mRingPhase = 0.0f;
+      } else {
+        ring = ringSign * mRingAmplitude * sinf(mRingPhase);
+      }
+      mSquare = level;
+      mRingPhase += ringIncrement;
+      if (mRingPhase >= kTwoPi) mRingPhase -= kTwoPi;
+      mOscillator = dsp::onePoleStep(mOscillator, level, squareStep);
+      v = dsp::clampNanLow(ring + mOscillator, -kRingedLimit, kRingedLimit);
+      mRingAmplitude *= ringDecay;
+      swing = kSquareSwing;
+    } else {
+      const float triangle = 1.0f - 4.0f * fabsf(mPhase - 0.5f);
+      mTriangle = dsp::onePoleStep(mTriangle, triangle, triangleStep);
+      v = mOscillator = mTriangle;
+      mRingAmplitude = 0.0f;
+      swing = kTriangleSwing;
+    }
+
+    const float d = dsp::clampNanLow(depth[i], 0.0f, 1.0f);
+    const float shapedDepth = d * d * (3.0f - 2.0f * d);
+
+    const float writePosition = (float)mWriteIndex;
+    const float fixedTap =
+        dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - fixedDelay, mLineLength));
+    const float delay = dsp::clampNanLow((kTapMs + shapedDepth * v * swing) * samplesPerMs, kMinModulatedDelay, maxDelay);
+    const float modulatedTap =
+        dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - delay, mLineLength));
+
+    mWetLowPass = dsp::onePoleStep(mWetLowPass, cubicSaturate(modulatedTap * kWetDrive, kWetCeiling), wetStep);
+    const float b = dsp::clampNanLow(blend[i], 0.0f, 1.0f);
+    out[i] = fixedTap * (1.0f - b) + mWetLowPass * b;
+
+    mWriteIndex = dsp::nextIndex(mWriteIndex, mLineLength);
+  }
+}
