@@ -124,7 +124,8 @@ LUA
 }
 
 case_same_seed_is_bit_identical() {
-  "$QVZ" render tone.lua -o a.wav --seconds 0.5 --seed 42 > /dev/null 2>&1 &&
+  # A second apart, so that nothing time-stamped in the file can match by chance.
+  "$QVZ" render tone.lua -o a.wav --seconds 0.5 --seed 42 > /dev/null 2>&1 && sleep 1.1 &&
     "$QVZ" render tone.lua -o b.wav --seconds 0.5 --seed 42 > /dev/null 2>&1 &&
     "$QVZ" render tone.lua -o c.wav --seconds 0.5 --seed 43 > /dev/null 2>&1 || { fail "seeded renders"; return 1; }
   cmp -s a.wav b.wav || { fail "the same seed gave different files"; return 1; }
@@ -232,16 +233,77 @@ case_units_are_read_from_objects() {
   "$QVZ" units od.Clock | grep -qx "  parameters: BPM = 120, Width = 0.005, Hz = 0" || { fail "od.Clock parameters"; return 1; }
   "$QVZ" units od.Sine | grep -qx "  inlets:     Frequency = 440, Level = 1" || { fail "od.Sine inlets"; return 1; }
   expect_failure 1 "no class named 'Nothing'" -- "$QVZ" units Nothing || return 1
+  # Every class of the library is made and listed; none is left as "cannot be made here".
+  [ "$(grep -c '^[A-Z]' units.txt)" = 29 ] || { fail "$(grep -c '^[A-Z]' units.txt) library classes listed, expected 29"; return 1; }
+  if grep -q "cannot be made" units.txt; then fail "$(grep -B1 "cannot be made" units.txt)"; return 1; fi
+  grep -A1 -x "CatPhoto(0, 0, 128, 64)" units.txt | grep -q "a widget without ports" || { fail "CatPhoto as a widget"; return 1; }
   rm -f units.txt one.txt
+}
+
+# png_info FILE -> "W x H, bit depth and colour type" as file(1) reads them.
+png_info() { file -b "$1" | sed -n 's/^PNG image data, \([0-9]* x [0-9]*, [^,]*\),.*/\1/p'; }
+
+case_draw_widget() {
+  "$QVZ" draw CatPhoto -o cat.png > stdout.txt 2> stderr.txt || { fail "draw: $(cat stderr.txt)"; return 1; }
+  [ "$(png_info cat.png)" = "512 x 256, 8-bit grayscale" ] || { fail "default picture: $(file -b cat.png)"; return 1; }
+  # A picture, not a blank: some pixels lit, far from all of them.
+  local lit
+  lit=$(sed -n 's/.*grey, \([0-9]*\) of 8192 pixels lit.*/\1/p' stdout.txt)
+  [ -n "$lit" ] && [ "$lit" -gt 500 ] && [ "$lit" -lt 6000 ] || { fail "summary: $(cat stdout.txt)"; return 1; }
+  "$QVZ" draw CatPhoto -o again.png > /dev/null && cmp -s cat.png again.png || { fail "two draws differ"; return 1; }
+  "$QVZ" draw CatPhoto --mono --width 90 --height 70 --scale 2 -o mono.png > stdout.txt 2> stderr.txt ||
+    { fail "draw --mono: $(cat stderr.txt)"; return 1; }
+  [ "$(png_info mono.png)" = "180 x 140, 8-bit grayscale" ] || { fail "mono picture: $(file -b mono.png)"; return 1; }
+  grep -q "90 x 70 monochrome" stdout.txt || { fail "mono summary: $(cat stdout.txt)"; return 1; }
+  "$QVZ" draw CatPhoto --width=90 --height=70 --scale=2 -o grey.png > /dev/null || { fail "draw grey 90 x 70"; return 1; }
+  cmp -s mono.png grey.png && { fail "--mono drew the grey picture"; return 1; }
+  rm -f cat.png again.png mono.png grey.png
+}
+
+# expect_draw_failure STATUS TEXT ARGS...: like expect_failure, and no out.png is left.
+expect_draw_failure() {
+  local status=$1 text=$2
+  shift 2
+  expect_failure "$status" "$text" -- "$QVZ" draw "$@" || return 1
+  [ ! -e out.png ] || { fail "'draw $*' left out.png behind"; return 1; }
+}
+
+case_draw_errors() {
+  expect_draw_failure 1 "no class named 'Dog'" Dog -o out.png || return 1
+  expect_draw_failure 1 "'BitCrush' is not a widget" BitCrush -o out.png || return 1
+  expect_draw_failure 1 "'Pluck' is not a widget" Pluck -o out.png || return 1
+  expect_draw_failure 1 "cannot write 'missing/out.png'" CatPhoto -o missing/out.png || return 1
+  expect_draw_failure 2 "draw needs an output file" CatPhoto || return 1
+  expect_draw_failure 2 "draw needs a widget class" -o out.png || return 1
+  expect_draw_failure 2 "--width needs a whole number from 1 to 4096" CatPhoto -o out.png --width 0 || return 1
+  expect_draw_failure 2 "--scale needs a whole number from 1 to 16" CatPhoto -o out.png --scale 2.5 || return 1
+  expect_draw_failure 2 "at most 8192 a side" CatPhoto -o out.png --width 4096 --scale 3 || return 1
+  expect_draw_failure 2 "--mono takes no value" CatPhoto -o out.png --mono=yes || return 1
+  expect_draw_failure 2 "unknown option '--colour'" CatPhoto -o out.png --colour || return 1
 }
 
 case_demo_renders_from_any_folder() {
   mkdir demo && (cd demo && "$QVZ" > ../stdout.txt 2> ../stderr.txt) || { fail "demo: $(cat stderr.txt)"; return 1; }
   check_wav demo/qvz-demo.wav "$(wav_samples demo/qvz-demo.wav)" 2 48000 || return 1
   check_channels_not_silent demo/qvz-demo.wav || return 1
-  [ "$(wav_samples demo/qvz-demo.wav)" -ge 48000 ] || { fail "demo shorter than a second"; return 1; }
+  # A short piece: 12 to 20 seconds, faster than real time.
+  local samples
+  samples=$(wav_samples demo/qvz-demo.wav)
+  [ "$samples" -ge $((12 * 48000)) ] && [ "$samples" -le $((20 * 48000)) ] || { fail "demo is $samples samples long"; return 1; }
+  grep -qE '[0-9.]+x real time' stdout.txt || { fail "demo summary: $(cat stdout.txt)"; return 1; }
+  awk '{ for (i = 1; i < NF; i++) if ($(i + 1) == "real") exit !($i + 0 > 1) }' stdout.txt ||
+    { fail "demo slower than real time: $(cat stdout.txt)"; return 1; }
+  # Every channel peaks under full scale (sox reads floats beyond it as full scale).
+  local c peak
+  for c in 1 2; do
+    peak=$(sox -V1 demo/qvz-demo.wav -n remix $c stat 2>&1 | awk '/^Maximum amplitude/ {print $3}')
+    awk -v p="$peak" 'BEGIN { exit !(p > 0.1 && p < 0.999) }' || { fail "demo channel $c peaks at $peak"; return 1; }
+  done
   [ "$(head -c 8 demo/qvz-demo.png | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] || { fail "demo PNG"; return 1; }
-  rm -rf demo
+  # The same piece every time.
+  mkdir again && (cd again && "$QVZ" > /dev/null 2>&1) || { fail "second demo"; return 1; }
+  cmp -s demo/qvz-demo.wav again/qvz-demo.wav || { fail "two demo renders differ"; return 1; }
+  rm -rf demo again
 }
 
 run_case "renders checked by sox" case_renders_with_sox_checks
@@ -256,6 +318,8 @@ run_case "bad options" case_bad_options
 run_case "unwritable output" case_unwritable_output_leaves_nothing
 run_case "interrupted render" case_interrupted_render_leaves_no_file
 run_case "units" case_units_are_read_from_objects
+run_case "draw" case_draw_widget
+run_case "draw errors" case_draw_errors
 run_case "demo" case_demo_renders_from_any_folder
 
 echo "$passed passed, $failed failed"

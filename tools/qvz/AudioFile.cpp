@@ -90,6 +90,8 @@ WavWriter::WavWriter(const std::string &path, int channels, int sampleRate)
   info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
   mFile = sf_open(mTemporary.c_str(), SFM_WRITE, &info);
   if (!mFile) throw Failure("cannot write '" + path + "': " + sf_strerror(nullptr));
+  // The PEAK chunk carries the time of writing; without it equal renders give equal files.
+  sf_command(mFile, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
   mPending.reserve(kWriteBlockFrames * (size_t)channels);
 }
 

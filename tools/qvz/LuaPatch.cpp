@@ -17,6 +17,7 @@ namespace {
 
 constexpr const char *kOutletType = "od::Outlet *";
 constexpr const char *kObjectType = "od::Object *";
+constexpr const char *kGraphicType = "od::Graphic *";
 // Registry keys: the checked swig_type the modules install, and the patch's results.
 constexpr const char *kTypeNameKey = "qvz.swig_type";
 constexpr const char *kResultsKey = "qvz.results";
@@ -145,6 +146,7 @@ void *LuaSession::toPointer(int index, const char *wanted) {
 
 od::Object *LuaSession::toObject(int index) { return static_cast<od::Object *>(toPointer(index, kObjectType)); }
 od::Outlet *LuaSession::toOutlet(int index) { return static_cast<od::Outlet *>(toPointer(index, kOutletType)); }
+od::Graphic *LuaSession::toGraphic(int index) { return static_cast<od::Graphic *>(toPointer(index, kGraphicType)); }
 
 std::vector<od::Outlet *> LuaSession::runPatch(const std::string &code, const std::string &chunkName,
                                                const PatchContext &context) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/Graphic.h>
 #include <od/Object.h>
 
 #include <memory>
@@ -55,6 +56,7 @@ public:
   // The wrapped object at a stack index, or null when the value is not one.
   od::Object *toObject(int index);
   od::Outlet *toOutlet(int index);
+  od::Graphic *toGraphic(int index);
   // The type name of a wrapped value ("od::Outlet *"), or Lua's name of the type.
   std::string typeName(int index);
 

@@ -61,32 +61,52 @@ std::vector<std::string> classNames(lua_State *L, const char *module) {
   return names;
 }
 
-// Makes one object of a class and describes it: with no arguments, else with a channel
-// count (1), else with a name and a channel count ("unit", 1). Empty when the class is not a
-// processing object; a constructor none of these fit is reported with its message.
+// How describeClass tries to make an object: the arguments pushed, and how the title shows them.
+struct Construction {
+  int arguments;
+  const char *shown;
+};
+const Construction kConstructions[] = {
+    {0, ""},                       // most units
+    {1, "(1)"},                    // a channel count
+    {2, "(\"unit\", 1)"},          // a name and a channel count (od::Unit)
+    {4, "(0, 0, 128, 64)"},        // a rectangle (widgets)
+};
+
+void pushArguments(lua_State *L, int count) {
+  if (count == 1 || count == 2) {
+    if (count == 2) lua_pushstring(L, "unit");
+    lua_pushinteger(L, 1);
+  } else if (count == 4) {
+    for (int value : {0, 0, 128, 64}) lua_pushinteger(L, value);
+  }
+}
+
+// Makes one object of a class and describes it, trying each way of kConstructions in turn.
+// Empty when the class is not a processing object or a widget; a constructor none of the
+// ways fit is reported with its message.
 std::string describeClass(LuaSession &session, const char *module, const std::string &name, const std::string &title,
                           bool reportOthers) {
   lua_State *L = session.state();
   const int top = lua_gettop(L);
   std::string reason;
-  for (int attempt = 0; attempt < 3; attempt++) {
+  for (const Construction &way : kConstructions) {
     lua_getfield(L, LUA_REGISTRYINDEX, LUA_LOADED_TABLE);
     lua_getfield(L, -1, module);
     lua_getfield(L, -1, name.c_str());
-    if (attempt == 2) lua_pushstring(L, "unit");
-    if (attempt > 0) lua_pushinteger(L, 1);
-    const char *made = attempt == 0 ? "" : attempt == 1 ? "(1)" : "(\"unit\", 1)";
-    if (lua_pcall(L, attempt, 1, 0) != LUA_OK) {
-      if (attempt == 0) reason = lua_tostring(L, -1) ? lua_tostring(L, -1) : "unknown error";
+    pushArguments(L, way.arguments);
+    if (lua_pcall(L, way.arguments, 1, 0) != LUA_OK) {
+      if (way.arguments == 0) reason = lua_tostring(L, -1) ? lua_tostring(L, -1) : "unknown error";
       lua_settop(L, top);
       continue;
     }
-    od::Object *object = session.toObject(-1);
     std::string text;
-    if (object) text = describeObject(title + made, object);
+    if (od::Object *object = session.toObject(-1)) text = describeObject(title + way.shown, object);
+    else if (session.toGraphic(-1))
+      text = title + way.shown + "\n  (a widget without ports: qvz draw " + name + " -o picture.png)\n";
     // Units that contain objects (od::Unit) have channels rather than ports of their own.
     else if (reportOthers && session.typeName(-1).find("Unit") != std::string::npos)
-      text = title + made + "\n  (a unit of type " + session.typeName(-1) + ": channels, not ports)\n";
+      text = title + way.shown + "\n  (a unit of type " + session.typeName(-1) + ": channels, not ports)\n";
     lua_settop(L, top);
     return text;
   }

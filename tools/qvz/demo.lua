@@ -1,67 +1,229 @@
--- The built-in demo: a short piece with every unit family the library has so far.
+-- The built-in demo: nine bars in A minor at 120 BPM. A granular drone, a plucked lead in a
+-- widened four-tap echo, a fuzzed plucked bass ducked by the kick, six drum voices, and a crash
+-- to ring out on. Every note comes from step patterns written below, played by the host's
+-- file player from samples this patch makes, so the whole piece is in this file.
 local od = require "od"
 local q = require "qvz_libQuorvani"
 
-local out = function(obj, name) return obj:getOutput(name or "Out") end
+local rate = qvz.sampleRate
+local step = 60 / 120 / 4 -- a sixteenth note at 120 BPM, in seconds
+local laneRate = 1000     -- Hz: step patterns are written as samples at this rate
+local pulse = 0.01        -- seconds a trigger stays high
 
--- A slow bass line and a clock-gated noise hat from the host's sources.
-local bass = od.Sine()
-bass:getInput("Frequency"):setConstant(55)
-bass:getInput("Level"):setConstant(0.5)
+------------------------------------------------------------------------------------------
+-- Helpers
+------------------------------------------------------------------------------------------
 
-local clock = od.Clock()
-clock:getParameter("BPM"):hardSet(480)
-clock:getParameter("Width"):hardSet(0.02)
-local hat = od.Noise()
-hat:getInput("Level"):connect(out(clock))
+local function out(obj, name) return obj:getOutput(name or "Out") end
 
-local left, right = out(bass), out(hat)
-
-if q.SoftClip then
-  local drive = q.SoftClip()
-  drive:getInput("In"):connect(left)
-  drive:getInput("Gain"):setConstant(0.3)
-  left = out(drive)
+-- Sets inlets by name: a number becomes the inlet's constant, an outlet is connected.
+local function patch(obj, inlets)
+  for name, value in pairs(inlets) do
+    if type(value) == "number" then obj:getInput(name):setConstant(value) else obj:getInput(name):connect(value) end
+  end
+  return obj
 end
 
-if q.BitCrush then
-  local crush = q.BitCrush()
-  crush:getInput("In"):connect(right)
-  crush:getInput("BitDepth"):setConstant(6)
-  crush:getInput("SR"):setConstant(4)
-  right = out(crush)
+-- Out = a + share x (b - a): a mix of two.
+local function fade(a, b, share) return out(patch(q.WetDryFade(), { A = a, B = b, Fade = share })) end
+
+-- Note names: lower case in octave 2 (a = 110 Hz), upper case an octave higher.
+local semitones = { c = -9, d = -7, e = -5, f = -4, g = -2, a = 0, b = 2 }
+local function frequency(char, octave)
+  local n = semitones[char:lower()]
+  if not n then return nil end
+  if char ~= char:lower() then n = n + 12 end
+  return 110 * 2 ^ (n / 12 + octave)
 end
 
--- A granular voice over a plucked phrase made here, mixed half and half into both sides.
-if q.MorphoHead and q.WetDryFade then
-  local rate = qvz.sampleRate
-  local notes = {220, 261.63, 329.63, 392}
+-- A step pattern, one character per sixteenth: "x" or a note name strikes, "." rests.
+-- Returns a trigger outlet and a pitch outlet (Hz, held from note to note); it loops unless
+-- once is true.
+local function lane(pattern, octave, once)
+  local perStep = math.floor(step * laneRate + 0.5)
+  local high = math.floor(pulse * laneRate + 0.5)
+  local data, hz = {}, 0
+  for k = 1, #pattern do
+    local char = pattern:sub(k, k)
+    hz = frequency(char, octave or 0) or hz
+    local strike = char ~= "." and char ~= " "
+    for i = 1, perStep do
+      data[#data + 1] = (strike and i <= high) and 1 or 0
+      data[#data + 1] = hz
+    end
+  end
+  local player = od.Player()
+  player:getOption("Loop"):set(once and 0 or 1)
+  player:setSample(od.Sample.fromArray(2, laneRate, data))
+  return out(player, "Left Out"), out(player, "Right Out")
+end
+
+-- amount x signal: a crossfade from the signal (A) to nothing (B) at 1 - amount. A fader
+-- starts at B, so nothing leaks out before it settles. amount is a number or a bars() lane.
+local function gain(signal, amount)
+  local f = q.WetDryFade()
+  f:getInput("A"):connect(signal)
+  if type(amount) == "number" then f:getInput("Fade"):setConstant(1 - amount) else f:getInput("Fade"):connect(amount) end
+  return out(f)
+end
+
+-- A level per bar for gain(), "0" (silent) to "9" (full): entries and mutes in the arrangement.
+local function bars(levels)
   local data = {}
-  for i = 0, rate - 1 do
-    local t = i / rate
-    local note = notes[math.floor(t * 4) % #notes + 1]
-    local env = math.exp(-(t % 0.25) * 12)
-    data[#data + 1] = 0.5 * env * math.sin(2 * math.pi * note * t)
-    data[#data + 1] = 0.5 * env * math.sin(2 * math.pi * note * 1.004 * t)
+  for k = 1, #levels do
+    for _ = 1, math.floor(16 * step * laneRate + 0.5) do data[#data + 1] = 1 - tonumber(levels:sub(k, k)) / 9 end
   end
-  local head = q.MorphoHead(2)
-  head:setSample(od.Sample.fromArray(2, rate, data))
-  head:getInput("Speed"):setConstant(1)
-  head:getParameter("Splices"):hardSet(4)
-  head:getParameter("Gene Size"):hardSet(0.09)
-  head:getParameter("Morph"):hardSet(0.85)
-  local phrase = od.Clock()
-  phrase:getParameter("BPM"):hardSet(120)
-  head:getInput("Trigger"):connect(out(phrase))
-
-  local function mix(a, b)
-    local fade = q.WetDryFade()
-    fade:getInput("A"):connect(a)
-    fade:getInput("B"):connect(b)
-    fade:getInput("Fade"):setConstant(0.5)
-    return out(fade)
-  end
-  left, right = mix(left, out(head, "Left Out")), mix(right, out(head, "Right Out"))
+  local player = od.Player()
+  player:getOption("Loop"):set(0)
+  player:setSample(od.Sample.fromArray(1, laneRate, data))
+  return out(player, "Left Out")
 end
 
-return left, right
+-- A stereo tap mixer with Blend 1 is a desk of four stereo channels, each given as
+-- {left, right, level, balance}.
+local function desk(channels)
+  local mixer = q.TapDelayStereoMixer()
+  mixer:getInput("Blend"):setConstant(1)
+  for k, c in ipairs(channels) do
+    patch(mixer, { ["Tap" .. k .. "L"] = c[1], ["Tap" .. k .. "R"] = c[2], ["Level" .. k] = c[3], ["Pan" .. k] = c[4] })
+  end
+  return out(mixer, "OutL"), out(mixer, "OutR")
+end
+
+local function voice(class, inlets) return out(patch(q[class](), inlets)) end
+
+------------------------------------------------------------------------------------------
+-- The score: bars 1-4 repeat as 5-8; bar 9 is the crash and the echoes' tails.
+------------------------------------------------------------------------------------------
+
+--                     bar 1           bar 2           bar 3           bar 4
+local leadNotes   = "E...a.C.b...E.G.C...a...G.E.c...E...G.C.D...E.d.B...G.D.B.d..."
+local bassNotes   = "a.a.A.a.a.A.a.g.f.f.F.f.f.F.f.e.c.c.C.c.c.C.c.d.g.g.G.g.g.G.b.G."
+local kickSteps   = "x.....x...x....."
+local snareSteps  = "....x.......x..x"
+local hatSteps    = "x.xxx.xxx.xxx.xx"
+local openSteps   = "..............x."
+local bellSteps   = "...x......x....." .. "...x......x...x."
+local tomSteps    = string.rep(".", 16 * 7) .. "........x.x.xxxx" -- a fill into bar 9
+local crashSteps  = string.rep(".", 16 * 2) .. "x" .. string.rep(".", 16 * 5 + 15) .. "x"
+--                            123456789
+local drumsIn     = bars("009999990")
+local bassIn      = bars("009999990")
+local leadIn      = bars("999999990")
+local droneIn     = bars("999999997")
+
+------------------------------------------------------------------------------------------
+-- Drums on the step lanes, mixed to stereo: kick and snare centred, hats and a quiet cowbell
+-- through a slow flanger a little right, tom left, the crash over both sides.
+------------------------------------------------------------------------------------------
+
+local kick = voice("Kick", { Trig = lane(kickSteps), Tune = 50, Decay = 0.12, Punch = 0.7, Click = 0.3, Drive = 0.25 })
+local snare = voice("Snare", { Trig = lane(snareSteps), Tune = 190, Decay = 0.2, Snap = 0.75, Tone = 3000 })
+local hats = voice("HiHat", {
+  TrigC = lane(hatSteps), TrigO = lane(openSteps), Tune = 400, DecayC = 0.05, DecayO = 0.35, Tone = 8000 })
+local bell = voice("Cowbell", { Trig = lane(bellSteps), Tune = 800, Decay = 0.05, Clank = 0.4 })
+local tom = voice("Tom", { Trig = lane(tomSteps, 0, true), Tune = 120, Decay = 0.2, Bend = 0.5 })
+local crash = voice("Cymbal", { Trig = lane(crashSteps, 0, true), Tune = 400, Decay = 2.5, Tone = 5500, Sizzle = 0.7 })
+
+local metal = fade(hats, bell, 0.08)
+local flanger = patch(q.Flanger(), { In = metal, InR = metal, Rate = 0.15, Depth = 0.8, Feedback = 0.5, Blend = 0.5 })
+
+local drumsL, drumsR = desk {
+  { kick, kick, 0.8, 0 },
+  { snare, snare, 0.5, 0 },
+  { out(flanger), out(flanger, "OutR"), 3.0, 0.3 },
+  { tom, tom, 0.5, -0.5 },
+}
+drumsL, drumsR = gain(drumsL, drumsIn), gain(drumsR, drumsIn)
+drumsL, drumsR = fade(drumsL, crash, 0.3), fade(drumsR, crash, 0.35)
+
+------------------------------------------------------------------------------------------
+-- Bass: a plucked string an octave below the written notes, fuzzed, then ducked on every
+-- beat by a compressor whose detector is a clock's wide pulse.
+------------------------------------------------------------------------------------------
+
+-- A plucked voice: each strike tunes the next string and excites it with a burst of noise.
+local function pluck(notes, octave, damp, decay)
+  local trig, hz = lane(notes, octave)
+  local burst = od.Noise()
+  burst:getInput("Level"):connect(trig)
+  local strings = q.Pluck(0.1)
+  patch(strings, { In = out(burst), Trigger = trig, f0 = hz, Damp = damp, Decay = decay })
+  return out(strings)
+end
+
+local bass = pluck(bassNotes, -1, 900, 0.8)
+local fuzz = patch(q.FuzzBox(), { In = bass, Drive = 0.25, Grit = 0.1, Tone = 0.35 })
+local kickPulse = od.Clock()
+kickPulse:getParameter("BPM"):hardSet(120)
+kickPulse:getParameter("Width"):hardSet(0.12)
+local duck = patch(q.CompressorObject(), { In = out(fuzz), SCIn = out(kickPulse), Threshold = 0.2, Ratio = 3 })
+local bassOut = gain(out(duck), bassIn)
+
+------------------------------------------------------------------------------------------
+-- Lead: plucked, widened by Unison, then two four-tap delays (left and right at different
+-- spacings, one tap an octave up, one reversed) spread by the stereo tap mixer.
+------------------------------------------------------------------------------------------
+
+local lead = gain(pluck(leadNotes, 1, 5000, 0.85), leadIn)
+local unison = patch(q.Unison(), { In = lead, Detune = 12, Blend = 0.6, Spread = 0.8 })
+
+local taps = {}
+for side, spacing in ipairs { 3 * step, 4 * step } do
+  local tap = q.TapDelay()
+  patch(tap, { In = out(unison, side == 1 and "OutL" or "OutR"), Time = spacing, Feedback = 0.4, Blend = 1 })
+  for k, ratio in ipairs { 1, 2, 1, -1 } do tap:getInput("Pitch" .. k):setConstant(ratio) end
+  taps[side] = tap
+end
+local echo = q.TapDelayStereoMixer()
+patch(echo, { DryL = out(unison, "OutL"), DryR = out(unison, "OutR"), Blend = 0.4 })
+for k, pan in ipairs { -0.7, 0.7, 0.4, -0.4 } do
+  patch(echo, {
+    ["Tap" .. k .. "L"] = out(taps[1], "Tap" .. k), ["Tap" .. k .. "R"] = out(taps[2], "Tap" .. k),
+    ["Level" .. k] = k == 2 and 0.3 or 0.6, ["Pan" .. k] = pan })
+end
+
+------------------------------------------------------------------------------------------
+-- Drone: the granular head on a chord of A, E and B made here (it fits all four chords of the
+-- progression), octave layers from Morph, with reversed echoes of a bar mixed under it.
+------------------------------------------------------------------------------------------
+
+local chord = {}
+for i = 0, 2 * rate - 1 do
+  local t = i / rate
+  local swell = math.min(1, t * 4) * (0.6 + 0.4 * math.sin(2 * math.pi * 0.5 * t))
+  local function partials(detune)
+    local v = 0
+    for _, hz in ipairs { 220, 329.63, 493.88, 659.26 } do v = v + math.sin(2 * math.pi * hz * detune * t) end
+    return 0.2 * swell * v
+  end
+  chord[#chord + 1] = partials(1)
+  chord[#chord + 1] = partials(1.003)
+end
+local head = q.MorphoHead(2)
+head:setSample(od.Sample.fromArray(2, rate, chord))
+head:getInput("Speed"):setConstant(1)
+for name, value in pairs { Splices = 1, Slide = 0.3, ["Gene Size"] = 0.3, Morph = 0.6, Squash = 1.2 } do
+  head:getParameter(name):hardSet(value)
+end
+local reverse = q.ReverseDelay(2)
+reverse:allocateTimeUpTo(2.0)
+reverse:getParameter("Delay"):hardSet(16 * step)
+patch(reverse, { ["Left In"] = out(head, "Left Out"), ["Right In"] = out(head, "Right Out"), Feedback = 0.5 })
+local droneL = gain(fade(out(head, "Left Out"), out(reverse, "Left Out"), 0.5), droneIn)
+local droneR = gain(fade(out(head, "Right Out"), out(reverse, "Right Out"), 0.5), droneIn)
+
+------------------------------------------------------------------------------------------
+-- Mix: the four parts on a desk, then a soft clipper on each side keeps the peaks under
+-- full scale.
+------------------------------------------------------------------------------------------
+
+local mixL, mixR = desk {
+  { drumsL, drumsR, 1.0, 0 },
+  { bassOut, bassOut, 0.4, 0 },
+  { out(echo, "OutL"), out(echo, "OutR"), 1.0, 0 },
+  { droneL, droneR, 0.3, 0 },
+}
+local function limit(mix) return out(patch(q.SoftClip(), { In = mix, Gain = 0.15 })) end
+
+return limit(mixL), limit(mixR)

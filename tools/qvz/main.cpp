@@ -1,4 +1,5 @@
 // qvz: renders Lua patches of the library's units to WAV files.
+#include "Draw.h"
 #include "Failure.h"
 #include "Render.h"
 #include "Units.h"
@@ -14,8 +15,11 @@
 
 namespace {
 
-constexpr double kDemoSeconds = 12.0;
+constexpr double kDemoSeconds = 18.0;
 constexpr double kLongestRender = 24.0 * 3600.0; // seconds
+constexpr long kLargestWidget = 4096;             // pixels a side, the frame buffer's limit
+constexpr long kLargestScale = 16;
+constexpr long kLargestPicture = 8192;            // pixels a side of a drawn PNG
 
 const char *const kUsage =
     "usage:\n"
@@ -24,6 +28,8 @@ const char *const kUsage =
     "  qvz render PATCH.lua -o OUT.wav [-i IN.wav] [--seconds S] [--rate R] [--frame N]\n"
     "             [--seed N] [--plot OUT.png]\n"
     "  qvz units [NAME]            classes with their inlets, outlets, parameters and options\n"
+    "  qvz draw CLASS -o OUT.png [--mono] [--width W] [--height H] [--scale N]\n"
+    "                              draws a widget (default 128 x 64, grey, scale 4) to a PNG\n"
     "\n"
     "A patch is Lua using the modules \"od\" and \"qvz_libQuorvani\". It receives the input\n"
     "file's channels as outlets in ... and in qvz.inputs (without -i, ... is empty and\n"
@@ -156,6 +162,31 @@ int unitsCommand(Arguments &args) {
   return 0;
 }
 
+int drawCommand(Arguments &args) {
+  qvz::DrawSettings settings;
+  while (!args.done()) {
+    const std::string arg = args.next();
+    if (arg == "-o" || arg == "--output") settings.outputPath = args.value(arg);
+    else if (arg == "--mono") {
+      args.refuseInlineValue(arg);
+      settings.monochrome = true;
+    } else if (arg == "--width") settings.width = (int)parseInteger(arg, args.value(arg), 1, kLargestWidget);
+    else if (arg == "--height") settings.height = (int)parseInteger(arg, args.value(arg), 1, kLargestWidget);
+    else if (arg == "--scale") settings.scale = (int)parseInteger(arg, args.value(arg), 1, kLargestScale);
+    else if (isOption(arg)) throw UsageError("unknown option '" + arg + "' (see qvz --help)");
+    else if (!settings.className.empty()) throw UsageError("one class at a time; also got '" + arg + "'");
+    else settings.className = arg;
+  }
+  if (settings.className.empty()) throw UsageError("draw needs a widget class: qvz draw CatPhoto -o OUT.png");
+  if (settings.outputPath.empty()) throw UsageError("draw needs an output file: -o OUT.png");
+  if ((long)std::max(settings.width, settings.height) * settings.scale > kLargestPicture)
+    throw UsageError("the picture would be " + std::to_string((long)settings.width * settings.scale) + " x " +
+                     std::to_string((long)settings.height * settings.scale) + " pixels; at most " +
+                     std::to_string(kLargestPicture) + " a side");
+  qvz::drawWidget(settings);
+  return 0;
+}
+
 // Messages are one line, whatever the patch put in its error.
 std::string oneLine(std::string text) {
   for (char &c : text)
@@ -176,6 +207,7 @@ int main(int argc, char **argv) {
     if (command == "render") return renderCommand(args);
     if (command == "demo") return demoCommand(args);
     if (command == "units") return unitsCommand(args);
+    if (command == "draw") return drawCommand(args);
     if (isOption(command)) throw UsageError("unknown option '" + command + "' (see qvz --help)");
     throw UsageError("unknown command '" + command + "' (see qvz --help)");
   } catch (const UsageError &error) {
