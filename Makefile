@@ -24,7 +24,7 @@ test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@./$(BUILD)/qvz_bench --benchmark_out=$(BUILD)/bench.json --benchmark_out_format=json
+	@./$(BUILD)/qvz_bench --json=$(BUILD)/bench.json
 
 # The long hostile-input soak (seeds 1..SEEDS, every rate and frame length) and binding fuzz.
 soak: build

@@ -26,11 +26,11 @@ RegisterBench unison({"Unison", [] { return new Unison(); }, 2,
                       {{"In", audio()}, {"Detune", constant(30.0f)}, {"Blend", constant(1.0f)}, {"Spread", constant(1.0f)}},
                       nullptr});
 
-// Three voices far from unity speed: each head wraps every 480 to 1920 samples, and every
-// wrap runs a splice search.
+// Three voices at the intervals of the transposer it is compared with (an octave up, a fifth
+// down, a fourth up): every wrap of a head runs a splice search.
 RegisterBench pitchShifter({"PitchShifter", [] { return new PitchShifter(); }, 1,
-                            {{"In", audio()}, {"Blend", constant(1.0f)}, {"Speed1", constant(4.0f)},
-                             {"Speed2", constant(-3.0f)}, {"Speed3", constant(0.5f)}},
+                            {{"In", audio()}, {"Blend", constant(1.0f)}, {"Speed1", constant(2.0f)},
+                             {"Speed2", constant(0.6674f)}, {"Speed3", constant(1.3348f)}},
                             [](od::Object *o) { static_cast<PitchShifter *>(o)->setVoiceCount(3); }});
 
 } // namespace

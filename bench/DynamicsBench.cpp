@@ -1,14 +1,17 @@
+// The dynamics and colour family, driven as a patch drives them (default curves: "Mode" 4,
+// "Shape" 1, as the reference kernels assume).
+
 #include "BenchRegistry.h"
 
-#include "units/dynamics/BandSpreader.h"
 #include "units/dynamics/BitCrush.h"
+#include "units/dynamics/SoftClip.h"
+#include "units/dynamics/BandSpreader.h"
 #include "units/dynamics/CompressorObject.h"
 #include "units/dynamics/Exciter.h"
 #include "units/dynamics/FuzzBox.h"
 #include "units/dynamics/Grotesque.h"
 #include "units/dynamics/Lofi.h"
 #include "units/dynamics/Shaper.h"
-#include "units/dynamics/SoftClip.h"
 
 namespace qvzbench {
 namespace {
@@ -20,33 +23,33 @@ RegisterBench softClip({"SoftClip", [] { return new od::SoftClip(); }, 1,
                         {{"Gain", lfo(2.0f, 1.0f, 0.2f)}},
                         [](od::Object *o) { o->getOption("Algo")->set(4); }});
 
+// The side chain carries the programme itself, as when a patch compresses a signal by its own level.
 RegisterBench compressor({"CompressorObject", [] { return new CompressorObject(); }, 1,
-                          {{"SCIn", lfo(0.5f, 0.4f, 2.0f)}, {"Threshold", constant(0.2f)}, {"Ratio", constant(4.0f)}},
+                          {{"SCIn", audio()}, {"Threshold", lfo(0.1f, 0.05f, 0.2f)}, {"Ratio", lfo(4.0f, 2.0f, 0.1f)}},
                           nullptr});
 
-RegisterBench exciter({"Exciter", [] { return new Exciter(); }, 1, {{"AxMix", constant(0.5f)}},
-                       [](od::Object *o) { o->getOption("Mode")->set(9); }});
+RegisterBench exciter({"Exciter", [] { return new Exciter(); }, 1, {{"AxMix", lfo(0.5f, 0.3f, 0.2f)}}, nullptr});
 
 RegisterBench fuzzBox({"FuzzBox", [] { return new FuzzBox(); }, 1,
-                       {{"Drive", lfo(0.6f, 0.3f, 0.3f)}, {"Grit", constant(0.2f)}, {"Tone", lfo(0.5f, 0.3f, 0.2f)}},
-                       [](od::Object *o) { o->getParameter("Shape")->hardSet(3.0f); }});
+                       {{"Drive", lfo(0.5f, 0.3f, 0.2f)}, {"Grit", lfo(0.5f, 0.4f, 0.1f)}, {"Tone", lfo(0.5f, 0.3f, 0.15f)}},
+                       nullptr});
 
 RegisterBench lofi({"Lofi", [] { return new Lofi(); }, 1,
-                    {{"Depth", constant(0.8f)}, {"Speed", constant(0.6f)}, {"Blend", constant(0.7f)}},
-                    [](od::Object *o) { o->getOption("Waveform")->set(6); }});
+                    {{"Depth", lfo(0.5f, 0.3f, 0.1f)}, {"Speed", lfo(0.5f, 0.3f, 0.05f)}, {"Blend", constant(0.7f)}},
+                    nullptr});
 
 RegisterBench grotesque({"Grotesque", [] { return new Grotesque(); }, 1,
-                         {{"High", lfo(0.6f, 0.3f, 0.2f)}, {"Low", constant(0.5f)}, {"Gain", constant(0.5f)},
-                          {"Input", constant(0.5f)}},
+                         {{"High", lfo(0.5f, 0.3f, 0.2f)}, {"Low", lfo(0.5f, 0.3f, 0.13f)}, {"Gain", lfo(0.6f, 0.2f, 0.1f)},
+                          {"Input", constant(0.8f)}},
                          nullptr});
 
-RegisterBench shaper({"Shaper", [] { return new Shaper(); }, 1, {{"Atk", constant(0.9f)}, {"Sus", constant(0.2f)}},
-                      nullptr});
+RegisterBench shaper({"Shaper", [] { return new Shaper(); }, 1,
+                      {{"Atk", lfo(0.5f, 0.4f, 0.2f)}, {"Sus", lfo(0.5f, 0.4f, 0.13f)}}, nullptr});
 
 RegisterBench bandSpreader({"BandSpreader", [] { return new BandSpreader(); }, 2,
-                            {{"InR", audio()}, {"Pan1", constant(-0.5f)}, {"Pan6", constant(0.5f)},
-                             {"Level1", constant(1.0f)}, {"Level2", constant(1.0f)}, {"Level3", constant(1.0f)},
-                             {"Level4", constant(1.0f)}, {"Level5", constant(1.0f)}, {"Level6", constant(1.0f)}},
+                            {{"InL", audio()}, {"InR", audio()}, {"Pan1", lfo(0.0f, 0.8f, 0.1f)}, {"Pan2", lfo(0.0f, 0.8f, 0.13f)},
+                             {"Pan3", lfo(0.0f, 0.8f, 0.17f)}, {"Pan4", lfo(0.0f, 0.8f, 0.19f)}, {"Level1", constant(1.0f)},
+                             {"Level2", constant(0.8f)}, {"Level3", constant(0.8f)}, {"Level4", constant(1.0f)}},
                             nullptr});
 
 } // namespace

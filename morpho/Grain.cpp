@@ -51,8 +51,6 @@ void Grain::setRegion(int start, int length) {
   mRegionLength = std::max(std::min(frames - start, length), 1);
 }
 
-int Grain::wrapIndex(int index) const { return wrapWide(index); }
-
 int Grain::wrapWide(long long index) const {
   if (mRegionLength <= 0) return 0;
   if (index >= mRegionStart && index < (long long)mRegionStart + mRegionLength) return (int)index;

@@ -28,7 +28,11 @@ public:
   void setSample(od::Sample *sample);
   void setRegion(int start, int length);
   // Maps any source frame index into the region, wrapping at both ends.
-  int wrapIndex(int index) const;
+  int wrapIndex(int index) const {
+    // Inside the region (the case of nearly every read) the index stands as it is.
+    if (index >= mRegionStart && (long long)index < (long long)mRegionStart + mRegionLength) return index;
+    return wrapWide(index);
+  }
 
   void init(int position, int size, float speed, float gain, float pan);
   void setEnvelope(int code);

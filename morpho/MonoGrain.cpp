@@ -14,22 +14,27 @@ template <typename Value, typename Mix> void MonoGrain::synthesize(Value value, 
   float *envelope = od::AudioThread::getFrame();
   if (!envelope) return; // no scratch frame: the grain waits for the next frame
   generateEnvelope(envelope + mDelay, count);
+  // The interpolation history lives in locals for the frame (see StereoGrain::synthesize).
+  float newestValue = mNewest, previousValue = mPrevious, oldestValue = mOldest;
   const auto read = [&](int p) {
-    mOldest = mPrevious;
-    mPrevious = mNewest;
-    mNewest = value(p);
+    oldestValue = previousValue;
+    previousValue = newestValue;
+    newestValue = value(p);
   };
   for (int j = mDelay; j < mDelay + count; j += 4) {
     float4 newest, previous, oldest, fraction;
     for (int lane = 0; lane < 4; lane++) {
       advance(read);
-      newest[lane] = mNewest;
-      previous[lane] = mPrevious;
-      oldest[lane] = mOldest;
+      newest[lane] = newestValue;
+      previous[lane] = previousValue;
+      oldest[lane] = oldestValue;
       fraction[lane] = mFraction;
     }
     mix(j, simd_load(envelope + j) * simd_quadratic_interpolate_with_return(newest, previous, oldest, fraction));
   }
+  mNewest = newestValue;
+  mPrevious = previousValue;
+  mOldest = oldestValue;
   endFrame(count);
   od::AudioThread::releaseFrame(envelope);
 }

@@ -17,32 +17,42 @@ void StereoGrain::synthesize(float *left, float *right) {
   generateEnvelope(envelope + mDelay, count);
   const float *data = mSample->data();
   const int channels = mSample->channels();
+  // The interpolation history lives in locals for the frame: stores to the outputs could
+  // otherwise alias the members and force them through memory on every read.
+  float leftNewest = mLeftNewest, leftPrevious = mLeftPrevious, leftOldest = mLeftOldest;
+  float rightNewest = mRightNewest, rightPrevious = mRightPrevious, rightOldest = mRightOldest;
   const auto read = [&](int p) {
-    mLeftOldest = mLeftPrevious;
-    mLeftPrevious = mLeftNewest;
-    mLeftNewest = data[p * channels];
-    mRightOldest = mRightPrevious;
-    mRightPrevious = mRightNewest;
-    mRightNewest = data[p * channels + 1];
+    leftOldest = leftPrevious;
+    leftPrevious = leftNewest;
+    leftNewest = data[p * channels];
+    rightOldest = rightPrevious;
+    rightPrevious = rightNewest;
+    rightNewest = data[p * channels + 1];
   };
   for (int j = mDelay; j < mDelay + count; j += 4) {
-    float4 leftNewest, leftPrevious, leftOldest, rightNewest, rightPrevious, rightOldest, fraction;
+    float4 ln, lp, lo, rn, rp, ro, fraction;
     for (int lane = 0; lane < 4; lane++) {
       advance(read);
-      leftNewest[lane] = mLeftNewest;
-      leftPrevious[lane] = mLeftPrevious;
-      leftOldest[lane] = mLeftOldest;
-      rightNewest[lane] = mRightNewest;
-      rightPrevious[lane] = mRightPrevious;
-      rightOldest[lane] = mRightOldest;
+      ln[lane] = leftNewest;
+      lp[lane] = leftPrevious;
+      lo[lane] = leftOldest;
+      rn[lane] = rightNewest;
+      rp[lane] = rightPrevious;
+      ro[lane] = rightOldest;
       fraction[lane] = mFraction;
     }
     const float4 shape = simd_load(envelope + j);
-    const float4 l = simd_quadratic_interpolate_with_return(leftNewest, leftPrevious, leftOldest, fraction);
-    const float4 r = simd_quadratic_interpolate_with_return(rightNewest, rightPrevious, rightOldest, fraction);
+    const float4 l = simd_quadratic_interpolate_with_return(ln, lp, lo, fraction);
+    const float4 r = simd_quadratic_interpolate_with_return(rn, rp, ro, fraction);
     simd_store(left + j, simd_load(left + j) + mGainLeft * (shape * l));
     simd_store(right + j, simd_load(right + j) + mGainRight * (shape * r));
   }
+  mLeftNewest = leftNewest;
+  mLeftPrevious = leftPrevious;
+  mLeftOldest = leftOldest;
+  mRightNewest = rightNewest;
+  mRightPrevious = rightPrevious;
+  mRightOldest = rightOldest;
   endFrame(count);
   od::AudioThread::releaseFrame(envelope);
 }

@@ -14,6 +14,10 @@ namespace qvz {
 namespace {
 // Frames read per call while loading a file.
 constexpr sf_count_t kReadBlockFrames = 65536;
+// Frames gathered before a write: one write call per block rather than per host frame.
+constexpr size_t kWriteBlockFrames = 16384;
+// Largest frame count reserved from a file's header: 2^31, about 12 hours at 48 kHz.
+constexpr sf_count_t kMaxReservedFrames = (sf_count_t)1 << 31;
 } // namespace
 
 std::string temporaryNameFor(const std::string &path) {
@@ -35,6 +39,10 @@ Audio readAudio(const std::string &path) {
   Audio audio;
   audio.sampleRate = info.samplerate;
   audio.channels.assign(info.channels, {});
+  // Room for the whole file up front (a count the header states, when it is a sane one):
+  // growing the channels sample by sample costs more than the reading.
+  if (info.frames > 0 && info.frames <= kMaxReservedFrames)
+    for (std::vector<float> &channel : audio.channels) channel.reserve((size_t)info.frames);
   std::vector<float> block((size_t)kReadBlockFrames * info.channels);
   for (;;) {
     const sf_count_t got = sf_readf_float(file, block.data(), kReadBlockFrames);
@@ -74,7 +82,7 @@ Audio resample(const Audio &audio, int sampleRate) {
 }
 
 WavWriter::WavWriter(const std::string &path, int channels, int sampleRate)
-    : mPath(path), mTemporary(temporaryNameFor(path)) {
+    : mPath(path), mTemporary(temporaryNameFor(path)), mChannels(channels) {
   SF_INFO info;
   std::memset(&info, 0, sizeof info);
   info.channels = channels;
@@ -84,6 +92,7 @@ WavWriter::WavWriter(const std::string &path, int channels, int sampleRate)
   if (!mFile) throw Failure("cannot write '" + path + "': " + sf_strerror(nullptr));
   // The PEAK chunk carries the time of writing; without it equal renders give equal files.
   sf_command(mFile, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+  mPending.reserve(kWriteBlockFrames * (size_t)channels);
 }
 
 WavWriter::~WavWriter() {
@@ -94,11 +103,19 @@ WavWriter::~WavWriter() {
 }
 
 void WavWriter::write(const float *interleaved, long frames) {
-  if (sf_writef_float(mFile, interleaved, frames) != frames)
+  mPending.insert(mPending.end(), interleaved, interleaved + frames * mChannels);
+  if (mPending.size() >= kWriteBlockFrames * (size_t)mChannels) flush();
+}
+
+void WavWriter::flush() {
+  const sf_count_t frames = (sf_count_t)(mPending.size() / (size_t)mChannels);
+  if (frames > 0 && sf_writef_float(mFile, mPending.data(), frames) != frames)
     throw Failure("cannot write '" + mPath + "': " + sf_strerror(mFile));
+  mPending.clear();
 }
 
 void WavWriter::commit() {
+  flush();
   const int error = sf_close(mFile);
   mFile = nullptr;
   if (error) {

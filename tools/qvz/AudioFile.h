@@ -31,14 +31,19 @@ public:
   WavWriter(const WavWriter &) = delete;
   WavWriter &operator=(const WavWriter &) = delete;
 
-  // Appends frames of interleaved samples.
+  // Appends frames of interleaved samples. They are gathered and written in blocks; commit()
+  // writes what is left, so a failure to write shows at the latest there.
   void write(const float *interleaved, long frames);
   void commit();
 
 private:
+  void flush();
+
   std::string mPath;
   std::string mTemporary;
   SNDFILE *mFile = nullptr;
+  int mChannels;
+  std::vector<float> mPending; // interleaved frames not yet written
 };
 
 // A temporary name in the destination's folder, unique to this process.

@@ -131,7 +131,7 @@ void render(const RenderSettings &settings) {
                   std::to_string(od::kMinSampleRate) + ".." + std::to_string(od::kMaxSampleRate) +
                   " Hz; choose one with --rate");
   const double inputSeconds = input.sampleRate ? (double)input.frames() / input.sampleRate : 0.0;
-  if (!settings.inputPath.empty()) input = resample(input, sampleRate);
+  if (!settings.inputPath.empty() && input.sampleRate != sampleRate) input = resample(input, sampleRate);
 
   const double seconds = settings.seconds >= 0.0 ? settings.seconds
                          : settings.inputPath.empty() ? settings.defaultSeconds

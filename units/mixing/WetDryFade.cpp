@@ -26,9 +26,14 @@ void WetDryFade::process() {
   const float *fade = mFade.buffer();
   float *out = mOut.buffer();
 
+  // The position lives in a local for the loop: stores to "Out" could otherwise alias it and
+  // force a reload on every sample.
+  const float coefficient = mFadeCoefficient;
+  float position = mFadePosition;
   for (int j = 0; j < n; j++) {
     const float target = dsp::clampNanHigh(fade[j], 0.0f, 1.0f);
-    mFadePosition = dsp::onePoleStep(mFadePosition, target, mFadeCoefficient);
-    out[j] = a[j] + mFadePosition * (b[j] - a[j]);
+    position = dsp::onePoleStep(position, target, coefficient);
+    out[j] = a[j] + position * (b[j] - a[j]);
   }
+  mFadePosition = position;
 }
