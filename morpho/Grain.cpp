@@ -51,12 +51,12 @@ void Grain::setRegion(int start, int length) {
   mRegionLength = std::max(std::min(frames - start, length), 1);
 }
 
-int Grain::wrapWide(long long index) const {
-  if (mRegionLength <= 0) return 0;
-  if (index >= mRegionStart && index < (long long)mRegionStart + mRegionLength) return (int)index;
-  long long r = (index - mRegionStart) % mRegionLength;
-  if (r < 0) r += mRegionLength;
-  return mRegionStart + (int)r;
+int Grain::wrapWide(long long index, int regionStart, int regionLength) {
+  if (regionLength <= 0) return 0;
+  if (index >= regionStart && index < (long long)regionStart + regionLength) return (int)index;
+  long long r = (index - regionStart) % regionLength;
+  if (r < 0) r += regionLength;
+  return regionStart + (int)r;
 }
 
 void Grain::init(int position, int size, float speed, float gain, float pan) {

@@ -73,13 +73,36 @@ protected:
   // Outputs of this host frame the grain fills (steps before any reading): 0 when it is
   // finished or still waiting for its delay, which then counts down by the frame.
   int beginFrame();
+  // The read state of a grain, copied into locals for a frame so that it stays in registers
+  // (stores to the output buffers could otherwise alias the members).
+  struct Playhead {
+    int position;
+    float fraction;
+    float step;
+    int regionStart;
+    int regionLength;
+  };
+  Playhead playhead() const { return {mPosition, mFraction, mStep, mRegionStart, mRegionLength}; }
+  void keep(const Playhead &h) {
+    mPosition = h.position;
+    mFraction = h.fraction;
+  }
   // Moves the read position by one output sample and reads the source frames passed, at most
   // three; read(p) shifts the subclass's history and stores source frame p as the newest.
-  template <typename Read> void advance(Read read);
+  template <typename Read> static void advance(Playhead &h, Read read);
+  // Source frames read from the interpolation history per output sample, produced a chunk at a
+  // time before the vector arithmetic: at most this many outputs (a multiple of 4).
+  static constexpr int kChunk = 64;
   // Accounts for the `count` outputs just produced.
   void endFrame(int count);
   // wrapIndex for indices computed past the int range.
-  int wrapWide(long long index) const;
+  int wrapWide(long long index) const { return wrapWide(index, mRegionStart, mRegionLength); }
+  static int wrapWide(long long index, int regionStart, int regionLength);
+  // wrapWide with the region inline: indices inside it stand as they are.
+  static int wrapInline(long long index, int regionStart, int regionLength) {
+    if (index >= regionStart && index < (long long)regionStart + regionLength) return (int)index;
+    return wrapWide(index, regionStart, regionLength);
+  }
 
   od::Sample *mSample = nullptr;
   float mWindowPhase = 0.0f;
@@ -101,29 +124,29 @@ protected:
   int mRegionLength = 0;
 };
 
-template <typename Read> void Grain::advance(Read read) {
-  const float t = mStep + mFraction;
+template <typename Read> void Grain::advance(Playhead &h, Read read) {
+  const float t = h.step + h.fraction;
   int n = (int)t; // |step| is limited by init, so t always fits an int
-  mFraction = t - (float)n;
+  h.fraction = t - (float)n;
   if (n > 0) {
     if (n > 3) {
-      mPosition = wrapWide((long long)mPosition + n - 3);
+      h.position = wrapInline((long long)h.position + n - 3, h.regionStart, h.regionLength);
       n = 3;
     }
     for (; n > 0; n--) {
-      const int p = wrapIndex(mPosition);
+      const int p = wrapInline(h.position, h.regionStart, h.regionLength);
       read(p);
-      mPosition = p + 1;
+      h.position = p + 1;
     }
   } else if (n < 0) {
     if (n < -3) {
-      mPosition = wrapWide((long long)mPosition + n + 3);
+      h.position = wrapInline((long long)h.position + n + 3, h.regionStart, h.regionLength);
       n = -3;
     }
     for (; n < 0; n++) {
-      const int p = wrapIndex(mPosition);
+      const int p = wrapInline(h.position, h.regionStart, h.regionLength);
       read(p);
-      mPosition = p - 1;
+      h.position = p - 1;
     }
   }
 }

@@ -3,6 +3,8 @@
 #include <od/AudioThread.h>
 #include <od/simd.h>
 
+#include <algorithm>
+
 namespace morpho {
 
 MonoGrain::MonoGrain() = default;
@@ -14,24 +16,33 @@ template <typename Value, typename Mix> void MonoGrain::synthesize(Value value, 
   float *envelope = od::AudioThread::getFrame();
   if (!envelope) return; // no scratch frame: the grain waits for the next frame
   generateEnvelope(envelope + mDelay, count);
-  // The interpolation history lives in locals for the frame (see StereoGrain::synthesize).
+  // The read state and the interpolation history live in locals for the frame, walked a
+  // chunk at a time before the vector arithmetic (see StereoGrain::synthesize).
+  Playhead h = playhead();
   float newestValue = mNewest, previousValue = mPrevious, oldestValue = mOldest;
   const auto read = [&](int p) {
     oldestValue = previousValue;
     previousValue = newestValue;
     newestValue = value(p);
   };
-  for (int j = mDelay; j < mDelay + count; j += 4) {
-    float4 newest, previous, oldest, fraction;
-    for (int lane = 0; lane < 4; lane++) {
-      advance(read);
-      newest[lane] = newestValue;
-      previous[lane] = previousValue;
-      oldest[lane] = oldestValue;
-      fraction[lane] = mFraction;
+  alignas(16) float newest[kChunk], previous[kChunk], oldest[kChunk], fraction[kChunk];
+  const int end = mDelay + count;
+  for (int first = mDelay; first < end; first += kChunk) {
+    const int chunk = std::min(kChunk, end - first);
+    for (int i = 0; i < chunk; i++) {
+      advance(h, read);
+      newest[i] = newestValue;
+      previous[i] = previousValue;
+      oldest[i] = oldestValue;
+      fraction[i] = h.fraction;
     }
-    mix(j, simd_load(envelope + j) * simd_quadratic_interpolate_with_return(newest, previous, oldest, fraction));
+    for (int i = 0; i < chunk; i += 4) {
+      const int j = first + i;
+      mix(j, simd_load(envelope + j) * simd_quadratic_interpolate_with_return(simd_load(newest + i), simd_load(previous + i),
+                                                                              simd_load(oldest + i), simd_load(fraction + i)));
+    }
   }
+  keep(h);
   mNewest = newestValue;
   mPrevious = previousValue;
   mOldest = oldestValue;
@@ -46,22 +57,25 @@ void addScaled(float *out, float gain, float4 shaped) { simd_store(out, simd_loa
 
 void MonoGrain::synthesizeFromMonoToMono(float *out) {
   const float *data = mSample->data();
-  synthesize([data](int p) { return data[p]; }, [&](int j, float4 v) { addScaled(out + j, mGainLeft, v); });
+  const float gain = mGainLeft;
+  synthesize([data](int p) { return data[p]; }, [out, gain](int j, float4 v) { addScaled(out + j, gain, v); });
 }
 
 void MonoGrain::synthesizeFromMonoToStereo(float *left, float *right) {
   const float *data = mSample->data();
+  const float gainLeft = mGainLeft, gainRight = mGainRight;
   synthesize([data](int p) { return data[p]; },
-             [&](int j, float4 v) {
-               addScaled(left + j, mGainLeft, v);
-               addScaled(right + j, mGainRight, v);
+             [left, right, gainLeft, gainRight](int j, float4 v) {
+               addScaled(left + j, gainLeft, v);
+               addScaled(right + j, gainRight, v);
              });
 }
 
 void MonoGrain::synthesizeFromStereo(float *out) {
   const float *data = mSample->data();
+  const float gain = mGainLeft;
   synthesize([data](int p) { return (data[2 * p] + data[2 * p + 1]) * 0.5f; },
-             [&](int j, float4 v) { addScaled(out + j, mGainLeft, v); });
+             [out, gain](int j, float4 v) { addScaled(out + j, gain, v); });
 }
 
 } // namespace morpho

@@ -3,6 +3,8 @@
 #include <od/AudioThread.h>
 #include <od/simd.h>
 
+#include <algorithm>
+
 namespace morpho {
 
 StereoGrain::StereoGrain() = default;
@@ -17,36 +19,46 @@ void StereoGrain::synthesize(float *left, float *right) {
   generateEnvelope(envelope + mDelay, count);
   const float *data = mSample->data();
   const int channels = mSample->channels();
-  // The interpolation history lives in locals for the frame: stores to the outputs could
-  // otherwise alias the members and force them through memory on every read.
+  // The read state and the interpolation history live in locals for the frame. Each chunk
+  // first walks the source (a scalar chain: every step depends on the previous fraction),
+  // keeping the history of every output, then mixes four outputs at a time.
+  Playhead h = playhead();
   float leftNewest = mLeftNewest, leftPrevious = mLeftPrevious, leftOldest = mLeftOldest;
   float rightNewest = mRightNewest, rightPrevious = mRightPrevious, rightOldest = mRightOldest;
   const auto read = [&](int p) {
     leftOldest = leftPrevious;
     leftPrevious = leftNewest;
-    leftNewest = data[p * channels];
+    leftNewest = data[(long long)p * channels];
     rightOldest = rightPrevious;
     rightPrevious = rightNewest;
-    rightNewest = data[p * channels + 1];
+    rightNewest = data[(long long)p * channels + 1];
   };
-  for (int j = mDelay; j < mDelay + count; j += 4) {
-    float4 ln, lp, lo, rn, rp, ro, fraction;
-    for (int lane = 0; lane < 4; lane++) {
-      advance(read);
-      ln[lane] = leftNewest;
-      lp[lane] = leftPrevious;
-      lo[lane] = leftOldest;
-      rn[lane] = rightNewest;
-      rp[lane] = rightPrevious;
-      ro[lane] = rightOldest;
-      fraction[lane] = mFraction;
+  const float gainLeft = mGainLeft, gainRight = mGainRight;
+  alignas(16) float ln[kChunk], lp[kChunk], lo[kChunk], rn[kChunk], rp[kChunk], ro[kChunk], fraction[kChunk];
+  const int end = mDelay + count;
+  for (int first = mDelay; first < end; first += kChunk) {
+    const int chunk = std::min(kChunk, end - first);
+    for (int i = 0; i < chunk; i++) {
+      advance(h, read);
+      ln[i] = leftNewest;
+      lp[i] = leftPrevious;
+      lo[i] = leftOldest;
+      rn[i] = rightNewest;
+      rp[i] = rightPrevious;
+      ro[i] = rightOldest;
+      fraction[i] = h.fraction;
     }
-    const float4 shape = simd_load(envelope + j);
-    const float4 l = simd_quadratic_interpolate_with_return(ln, lp, lo, fraction);
-    const float4 r = simd_quadratic_interpolate_with_return(rn, rp, ro, fraction);
-    simd_store(left + j, simd_load(left + j) + mGainLeft * (shape * l));
-    simd_store(right + j, simd_load(right + j) + mGainRight * (shape * r));
+    for (int i = 0; i < chunk; i += 4) {
+      const int j = first + i;
+      const float4 f = simd_load(fraction + i);
+      const float4 shape = simd_load(envelope + j);
+      const float4 l = simd_quadratic_interpolate_with_return(simd_load(ln + i), simd_load(lp + i), simd_load(lo + i), f);
+      const float4 r = simd_quadratic_interpolate_with_return(simd_load(rn + i), simd_load(rp + i), simd_load(ro + i), f);
+      simd_store(left + j, simd_load(left + j) + gainLeft * (shape * l));
+      simd_store(right + j, simd_load(right + j) + gainRight * (shape * r));
+    }
   }
+  keep(h);
   mLeftNewest = leftNewest;
   mLeftPrevious = leftPrevious;
   mLeftOldest = leftOldest;
