@@ -4,6 +4,7 @@
 #include <samplerate.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -16,8 +17,8 @@ namespace {
 constexpr sf_count_t kReadBlockFrames = 65536;
 // Frames gathered before a write: one write call per block rather than per host frame.
 constexpr size_t kWriteBlockFrames = 16384;
-// Largest frame count reserved from a file's header: 2^31, about 12 hours at 48 kHz.
-constexpr sf_count_t kMaxReservedFrames = (sf_count_t)1 << 31;
+// Frames the sample-rate converter takes and gives per call.
+constexpr long kConvertBlockFrames = 16384;
 } // namespace
 
 std::string temporaryNameFor(const std::string &path) {
@@ -27,58 +28,151 @@ std::string temporaryNameFor(const std::string &path) {
   return folder + "." + file + ".qvz-" + std::to_string((long)getpid()) + ".tmp";
 }
 
-Audio readAudio(const std::string &path) {
+// The sample-rate converter's state: one converter per channel, fed the same blocks of the
+// file, each giving the same number of frames (the count depends on positions, not on values).
+struct AudioReader::Converter {
+  double ratio = 1.0;
+  std::vector<SRC_STATE *> states;
+  std::vector<std::vector<float>> in, out; // per channel
+  long inFrames = 0, inUsed = 0;
+  long outFrames = 0, outUsed = 0;
+  bool finished = false; // the converter has given its last frame
+
+  ~Converter() {
+    for (SRC_STATE *state : states) src_delete(state);
+  }
+};
+
+AudioReader::AudioReader(const std::string &path) : mPath(path) {
   SF_INFO info;
   std::memset(&info, 0, sizeof info);
-  SNDFILE *file = sf_open(path.c_str(), SFM_READ, &info);
-  if (!file) throw Failure("cannot read input '" + path + "': " + sf_strerror(nullptr));
+  mFile = sf_open(path.c_str(), SFM_READ, &info);
+  if (!mFile) throw Failure("cannot read input '" + path + "': " + sf_strerror(nullptr));
   if (info.channels < 1 || info.samplerate < 1) {
-    sf_close(file);
+    sf_close(mFile);
+    mFile = nullptr;
     throw Failure("input '" + path + "' has no channels or no sample rate");
   }
-  Audio audio;
-  audio.sampleRate = info.samplerate;
-  audio.channels.assign(info.channels, {});
-  // Room for the whole file up front (a count the header states, when it is a sane one):
-  // growing the channels sample by sample costs more than the reading.
-  if (info.frames > 0 && info.frames <= kMaxReservedFrames)
-    for (std::vector<float> &channel : audio.channels) channel.reserve((size_t)info.frames);
-  std::vector<float> block((size_t)kReadBlockFrames * info.channels);
-  for (;;) {
-    const sf_count_t got = sf_readf_float(file, block.data(), kReadBlockFrames);
-    if (got <= 0) break;
-    for (int c = 0; c < info.channels; c++)
-      for (sf_count_t i = 0; i < got; i++) audio.channels[c].push_back(block[(size_t)i * info.channels + c]);
+  mChannels = info.channels;
+  mFileRate = info.samplerate;
+  mBlock.resize((size_t)kReadBlockFrames * mChannels);
+  if (info.frames >= 0 && info.frames < SF_COUNT_MAX) {
+    mFileFrames = (long)info.frames;
+  } else {
+    // A length the header does not state: counted by reading the file once.
+    sf_count_t got;
+    while ((got = sf_readf_float(mFile, mBlock.data(), kReadBlockFrames)) > 0) mFileFrames += (long)got;
+    if (sf_error(mFile) != SF_ERR_NO_ERROR) fail("cannot read input '" + path + "': " + sf_error_number(sf_error(mFile)));
+    if (sf_seek(mFile, 0, SEEK_SET) != 0) fail("cannot read input '" + path + "': it does not rewind");
   }
-  const int error = sf_error(file);
-  sf_close(file);
-  if (error != SF_ERR_NO_ERROR) throw Failure("cannot read input '" + path + "': " + sf_error_number(error));
-  return audio;
+  mDeliverable = mFileFrames;
 }
 
-Audio resample(const Audio &audio, int sampleRate) {
-  if (audio.sampleRate == sampleRate) return audio;
-  const double ratio = (double)sampleRate / audio.sampleRate;
-  const long inFrames = audio.frames();
-  const long outFrames = (long)std::ceil(inFrames * ratio);
-  Audio result;
-  result.sampleRate = sampleRate;
-  for (const std::vector<float> &channel : audio.channels) {
-    std::vector<float> out((size_t)outFrames + 1);
-    SRC_DATA data;
-    std::memset(&data, 0, sizeof data);
-    data.data_in = channel.data();
-    data.input_frames = inFrames;
-    data.data_out = out.data();
-    data.output_frames = (long)out.size();
-    data.src_ratio = ratio;
-    const int error = src_simple(&data, SRC_SINC_BEST_QUALITY, 1);
-    if (error) throw Failure(std::string("cannot resample the input: ") + src_strerror(error));
-    out.resize((size_t)data.output_frames_gen);
-    out.resize((size_t)outFrames, 0.0f);
-    result.channels.push_back(std::move(out));
+AudioReader::~AudioReader() {
+  delete mConverter;
+  if (mFile) sf_close(mFile);
+}
+
+void AudioReader::fail(const std::string &what) const {
+  throw Failure(what);
+}
+
+void AudioReader::convertTo(int sampleRate) {
+  if (sampleRate == mFileRate || mConverter) return;
+  mConverter = new Converter;
+  mConverter->ratio = (double)sampleRate / mFileRate;
+  for (int c = 0; c < mChannels; c++) {
+    int error = 0;
+    SRC_STATE *state = src_new(SRC_SINC_BEST_QUALITY, 1, &error);
+    if (!state) fail(std::string("cannot resample the input: ") + src_strerror(error));
+    mConverter->states.push_back(state);
   }
-  return result;
+  mConverter->in.assign(mChannels, std::vector<float>((size_t)kConvertBlockFrames));
+  mConverter->out.assign(mChannels, std::vector<float>((size_t)kConvertBlockFrames));
+  mDeliverable = (long)std::ceil(mFileFrames * mConverter->ratio);
+}
+
+long AudioReader::readFile(float *const *out, long offset, long count) {
+  long done = 0;
+  while (done < count && !mEnd) {
+    if (mBlockUsed == mBlockFrames) {
+      const sf_count_t got = sf_readf_float(mFile, mBlock.data(), kReadBlockFrames);
+      if (got <= 0) {
+        const int error = sf_error(mFile);
+        if (error != SF_ERR_NO_ERROR) fail("cannot read input '" + mPath + "': " + sf_error_number(error));
+        mEnd = true;
+        break;
+      }
+      mBlockFrames = (long)got;
+      mBlockUsed = 0;
+    }
+    const long n = std::min(count - done, mBlockFrames - mBlockUsed);
+    const float *from = mBlock.data() + (size_t)mBlockUsed * mChannels;
+    if (mChannels == 2) {
+      float *left = out[0] + offset + done, *right = out[1] + offset + done;
+      for (long i = 0; i < n; i++) {
+        left[i] = from[2 * i];
+        right[i] = from[2 * i + 1];
+      }
+    } else {
+      for (int c = 0; c < mChannels; c++) {
+        float *to = out[c] + offset + done;
+        for (long i = 0; i < n; i++) to[i] = from[(size_t)i * mChannels + c];
+      }
+    }
+    mBlockUsed += n;
+    done += n;
+  }
+  return done;
+}
+
+void AudioReader::read(float *const *out, int count) {
+  long filled = 0;
+  const long wanted = std::min((long)count, std::max(mDeliverable - mDelivered, 0L));
+  if (!mConverter) {
+    filled = readFile(out, 0, wanted);
+  } else {
+    Converter &k = *mConverter;
+    std::vector<float *> in(mChannels);
+    while (filled < wanted) {
+      if (k.outUsed < k.outFrames) {
+        const long n = std::min(wanted - filled, k.outFrames - k.outUsed);
+        for (int c = 0; c < mChannels; c++) std::memcpy(out[c] + filled, k.out[c].data() + k.outUsed, (size_t)n * sizeof(float));
+        k.outUsed += n;
+        filled += n;
+        continue;
+      }
+      if (k.finished) break;
+      if (k.inUsed == k.inFrames && !mEnd) {
+        for (int c = 0; c < mChannels; c++) in[c] = k.in[c].data();
+        k.inFrames = readFile(in.data(), 0, kConvertBlockFrames);
+        k.inUsed = 0;
+      }
+      long used = -1, generated = -1;
+      for (int c = 0; c < mChannels; c++) {
+        SRC_DATA data;
+        std::memset(&data, 0, sizeof data);
+        data.data_in = k.in[c].data() + k.inUsed;
+        data.input_frames = k.inFrames - k.inUsed;
+        data.data_out = k.out[c].data();
+        data.output_frames = kConvertBlockFrames;
+        data.src_ratio = k.ratio;
+        data.end_of_input = mEnd ? 1 : 0;
+        const int error = src_process(k.states[c], &data);
+        if (error) fail(std::string("cannot resample the input: ") + src_strerror(error));
+        if (c > 0 && (data.input_frames_used != used || data.output_frames_gen != generated))
+          fail("cannot resample the input: its channels came out of step");
+        used = data.input_frames_used;
+        generated = data.output_frames_gen;
+      }
+      k.inUsed += used;
+      k.outFrames = generated;
+      k.outUsed = 0;
+      if (mEnd && generated == 0 && k.inUsed == k.inFrames) k.finished = true;
+    }
+  }
+  for (int c = 0; c < mChannels; c++) std::fill(out[c] + filled, out[c] + count, 0.0f);
+  mDelivered += count;
 }
 
 WavWriter::WavWriter(const std::string &path, int channels, int sampleRate)

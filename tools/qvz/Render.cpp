@@ -17,6 +17,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 extern const char kDemoPatch[];
 extern const std::size_t kDemoPatchLength;
@@ -123,15 +124,16 @@ std::string demoPatch() { return std::string(kDemoPatch, kDemoPatchLength); }
 void render(const RenderSettings &settings) {
   checkSettings(settings);
 
-  Audio input;
-  if (!settings.inputPath.empty()) input = readAudio(settings.inputPath);
-  int sampleRate = settings.sampleRate ? settings.sampleRate : input.sampleRate ? input.sampleRate : kDefaultSampleRate;
+  std::unique_ptr<AudioReader> input;
+  if (!settings.inputPath.empty()) input = std::make_unique<AudioReader>(settings.inputPath);
+  const int inputRate = input ? input->fileRate() : 0;
+  int sampleRate = settings.sampleRate ? settings.sampleRate : inputRate ? inputRate : kDefaultSampleRate;
   if (sampleRate < od::kMinSampleRate || sampleRate > od::kMaxSampleRate)
     throw Failure("the input's sample rate " + std::to_string(sampleRate) + " Hz is outside " +
                   std::to_string(od::kMinSampleRate) + ".." + std::to_string(od::kMaxSampleRate) +
                   " Hz; choose one with --rate");
-  const double inputSeconds = input.sampleRate ? (double)input.frames() / input.sampleRate : 0.0;
-  if (!settings.inputPath.empty() && input.sampleRate != sampleRate) input = resample(input, sampleRate);
+  const double inputSeconds = input ? (double)input->fileFrames() / inputRate : 0.0;
+  if (input) input->convertTo(sampleRate);
 
   const double seconds = settings.seconds >= 0.0 ? settings.seconds
                          : settings.inputPath.empty() ? settings.defaultSeconds
@@ -152,7 +154,7 @@ void render(const RenderSettings &settings) {
   PatchContext context;
   context.sampleRate = sampleRate;
   context.seconds = seconds;
-  context.inputChannels = input.channels.empty() ? kSilentInputChannels : (int)input.channels.size();
+  context.inputChannels = input ? input->channels() : kSilentInputChannels;
   context.seed = settings.seed;
   context.inputPath = settings.inputPath;
   const std::vector<od::Outlet *> outlets = settings.patchPath.empty()
@@ -178,20 +180,15 @@ void render(const RenderSettings &settings) {
 
   InputChannels &inputs = session.inputs();
   const int frameLength = globalConfig.frameLength;
+  std::vector<float *> inputBuffers;
+  for (int c = 0; input && c < input->channels(); c++) inputBuffers.push_back(inputs.buffer(c));
   std::vector<float> interleaved((size_t)frameLength * channels);
   Progress progress(seconds);
   InterruptScope interrupts;
 
   for (long done = 0; done < totalSamples;) {
     if (gInterrupted) throw Failure("interrupted; nothing written");
-    for (int c = 0; c < (int)input.channels.size(); c++) {
-      const std::vector<float> &source = input.channels[c];
-      float *buffer = inputs.buffer(c);
-      for (int i = 0; i < frameLength; i++) {
-        const long k = done + i;
-        buffer[i] = k < (long)source.size() ? source[k] : 0.0f;
-      }
-    }
+    if (input) input->read(inputBuffers.data(), frameLength);
     graph.processFrame();
     const int count = (int)std::min<long>(frameLength, totalSamples - done);
     for (int c = 0; c < channels; c++) {
