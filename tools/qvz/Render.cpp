@@ -31,6 +31,7 @@ constexpr int kSilentInputChannels = 2;      // what a patch sees without an inp
 constexpr double kProgressAfter = 1.0;       // seconds of rendering before progress shows
 constexpr double kProgressInterval = 0.25;   // seconds between progress updates on a terminal
 constexpr double kLogProgressInterval = 5.0; // seconds between progress lines in a log
+constexpr long kProgressCheckSamples = 4096;  // rendered samples between looks at the clock
 
 volatile std::sig_atomic_t gInterrupted = 0;
 void onInterrupt(int) { gInterrupted = 1; }
@@ -41,13 +42,23 @@ struct ChannelStats {
   double sumOfSquares = 0.0;
   long nonFinite = 0;
 
-  void add(float v) {
-    if (!std::isfinite(v)) {
-      nonFinite++;
-      return;
+  // Adds samples in order (the sum of squares is the same, sample for sample, however they are
+  // grouped); the totals stay in registers while a frame's samples go by.
+  void add(const float *v, int count) {
+    float p = peak;
+    double sum = sumOfSquares;
+    long bad = nonFinite;
+    for (int i = 0; i < count; i++) {
+      if (!std::isfinite(v[i])) {
+        bad++;
+        continue;
+      }
+      p = std::max(p, std::fabs(v[i]));
+      sum += (double)v[i] * v[i];
     }
-    peak = std::max(peak, std::fabs(v));
-    sumOfSquares += (double)v * v;
+    peak = p;
+    sumOfSquares = sum;
+    nonFinite = bad;
   }
 };
 
@@ -186,6 +197,7 @@ void render(const RenderSettings &settings) {
   Progress progress(seconds);
   InterruptScope interrupts;
 
+  long nextProgressCheck = 0;
   for (long done = 0; done < totalSamples;) {
     if (gInterrupted) throw Failure("interrupted; nothing written");
     if (input) input->read(inputBuffers.data(), frameLength);
@@ -193,15 +205,17 @@ void render(const RenderSettings &settings) {
     const int count = (int)std::min<long>(frameLength, totalSamples - done);
     for (int c = 0; c < channels; c++) {
       const float *buffer = outlets[c]->buffer();
-      for (int i = 0; i < count; i++) {
-        interleaved[(size_t)i * channels + c] = buffer[i];
-        stats[c].add(buffer[i]);
-      }
+      for (int i = 0; i < count; i++) interleaved[(size_t)i * channels + c] = buffer[i];
+      stats[c].add(buffer, count);
       if (keep) rendered.channels[c].insert(rendered.channels[c].end(), buffer, buffer + count);
     }
     writer.write(interleaved.data(), count);
     done += count;
-    progress.update((double)done / sampleRate);
+    // The clock is read once per block of samples rather than every frame.
+    if (done >= nextProgressCheck || done == totalSamples) {
+      progress.update((double)done / sampleRate);
+      nextProgressCheck = done + kProgressCheckSamples;
+    }
   }
   progress.finish();
   const double elapsed = progress.elapsed();
