@@ -9,6 +9,7 @@
 #include <od/Graph.h>
 #include <od/Random.h>
 #include <od/config.h>
+#include <od/simd.h>
 
 #include <unistd.h>
 
@@ -42,23 +43,41 @@ struct ChannelStats {
   double sumOfSquares = 0.0;
   long nonFinite = 0;
 
-  // Adds samples in order (the sum of squares is the same, sample for sample, however they are
-  // grouped); the totals stay in registers while a frame's samples go by.
+  // Adds samples in order: the sum of squares is the same, sample for sample, however they are
+  // grouped. A frame whose samples are all finite (nearly every one) takes its peak in a vector
+  // and its squares in a plain loop; the totals stay in registers while the samples go by.
   void add(const float *v, int count) {
-    float p = peak;
     double sum = sumOfSquares;
     long bad = nonFinite;
-    for (int i = 0; i < count; i++) {
-      if (!std::isfinite(v[i])) {
-        bad++;
-        continue;
-      }
-      p = std::max(p, std::fabs(v[i]));
-      sum += (double)v[i] * v[i];
+    const int whole = count & ~3;
+    // x * 0 is 0 for every finite x and NaN otherwise.
+    float4 check = simd_set(0.0f), top = simd_set(peak);
+    for (int i = 0; i < whole; i += 4) {
+      const float4 x = simd_load(v + i);
+      check += x * 0.0f;
+      const float4 magnitude = x < 0.0f ? -x : x;
+      top = top < magnitude ? magnitude : top;
     }
+    float p = peak;
+    if (check[0] == 0.0f && check[1] == 0.0f && check[2] == 0.0f && check[3] == 0.0f) {
+      p = std::max(std::max(top[0], top[1]), std::max(top[2], top[3]));
+      for (int i = 0; i < whole; i++) sum += (double)v[i] * v[i];
+    } else {
+      for (int i = 0; i < whole; i++) addOne(v[i], p, sum, bad);
+    }
+    for (int i = whole; i < count; i++) addOne(v[i], p, sum, bad);
     peak = p;
     sumOfSquares = sum;
     nonFinite = bad;
+  }
+
+  static void addOne(float v, float &top, double &sum, long &bad) {
+    if (!std::isfinite(v)) {
+      bad++;
+      return;
+    }
+    top = std::max(top, std::fabs(v));
+    sum += (double)v * v;
   }
 };
 
@@ -205,9 +224,17 @@ void render(const RenderSettings &settings) {
     const int count = (int)std::min<long>(frameLength, totalSamples - done);
     for (int c = 0; c < channels; c++) {
       const float *buffer = outlets[c]->buffer();
-      for (int i = 0; i < count; i++) interleaved[(size_t)i * channels + c] = buffer[i];
+      if (channels != 2)
+        for (int i = 0; i < count; i++) interleaved[(size_t)i * channels + c] = buffer[i];
       stats[c].add(buffer, count);
       if (keep) rendered.channels[c].insert(rendered.channels[c].end(), buffer, buffer + count);
+    }
+    if (channels == 2) {
+      const float *left = outlets[0]->buffer(), *right = outlets[1]->buffer();
+      for (int i = 0; i < count; i++) {
+        interleaved[2 * (size_t)i] = left[i];
+        interleaved[2 * (size_t)i + 1] = right[i];
+      }
     }
     writer.write(interleaved.data(), count);
     done += count;
