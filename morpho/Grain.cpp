@@ -66,6 +66,7 @@ void Grain::init(int position, int size, float speed, float gain, float pan) {
   mRemaining = mDuration;
   mStep = std::isnan(speed) ? 0.0f : std::min(std::max(speed * mRateRatio, -kMaxStep), kMaxStep);
   mFraction = 0.0f;
+  mContiguous = 0; // the history holds frames of an earlier grain
   if (pan < -kCentreWidth) {
     mGainLeft = gain;
     mGainRight = gain * (1.0f + pan);

@@ -2,6 +2,9 @@
 
 #include <od/Sample.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace morpho {
 
 // One grain: a stretch of a sample read from a start position at a fixed rate, shaped by an
@@ -81,11 +84,35 @@ protected:
     float step;
     int regionStart;
     int regionLength;
+    // How many of the newest history values came from consecutive source frames in the
+    // direction of play, with no wrap between them (at most 3).
+    int contiguous;
   };
-  Playhead playhead() const { return {mPosition, mFraction, mStep, mRegionStart, mRegionLength}; }
+  Playhead playhead() const { return {mPosition, mFraction, mStep, mRegionStart, mRegionLength, mContiguous}; }
   void keep(const Playhead &h) {
     mPosition = h.position;
     mFraction = h.fraction;
+    mContiguous = h.contiguous;
+  }
+  // True when the history holds the three frames just behind the position and the next
+  // `count` outputs read only inside the region: then, after each output, the history is the
+  // three frames behind the position (see straightWalk), with no wraps to look for.
+  static bool straightAhead(const Playhead &h, int count) {
+    if (h.contiguous < 3) return false;
+    const long long reach = (long long)count * ((long long)std::fabs(h.step) + 1);
+    const long long end = (long long)h.regionStart + h.regionLength;
+    return h.step >= 0.0f ? h.position >= h.regionStart && h.position + reach <= end
+                          : h.position < end && h.position - reach >= (long long)h.regionStart - 1;
+  }
+  // Moves the position by one output sample on a straight stretch (straightAhead) and returns
+  // the offset from the position to the newest frame; the previous frame is twice that
+  // offset away and the oldest three times.
+  static int straightStep(Playhead &h) {
+    const float t = h.step + h.fraction;
+    const int n = (int)t;
+    h.fraction = t - (float)n;
+    h.position += n;
+    return h.step >= 0.0f ? -1 : 1;
   }
   // Moves the read position by one output sample and reads the source frames passed, at most
   // three; read(p) shifts the subclass's history and stores source frame p as the newest.
@@ -117,6 +144,7 @@ protected:
   float mRateRatio = 1.0f;
   float mStep = 0.0f;
   float mFraction = 0.0f;
+  int mContiguous = 0;
   float mGainLeft = 1.0f;
   float mGainRight = 1.0f;
   bool mActive = false;
@@ -131,20 +159,24 @@ template <typename Read> void Grain::advance(Playhead &h, Read read) {
   if (n > 0) {
     if (n > 3) {
       h.position = wrapInline((long long)h.position + n - 3, h.regionStart, h.regionLength);
+      h.contiguous = 0;
       n = 3;
     }
     for (; n > 0; n--) {
       const int p = wrapInline(h.position, h.regionStart, h.regionLength);
+      h.contiguous = p == h.position ? std::min(h.contiguous + 1, 3) : 1;
       read(p);
       h.position = p + 1;
     }
   } else if (n < 0) {
     if (n < -3) {
       h.position = wrapInline((long long)h.position + n + 3, h.regionStart, h.regionLength);
+      h.contiguous = 0;
       n = -3;
     }
     for (; n < 0; n++) {
       const int p = wrapInline(h.position, h.regionStart, h.regionLength);
+      h.contiguous = p == h.position ? std::min(h.contiguous + 1, 3) : 1;
       read(p);
       h.position = p - 1;
     }

@@ -29,7 +29,19 @@ template <typename Value, typename Mix> void MonoGrain::synthesize(Value value, 
   const int end = mDelay + count;
   for (int first = mDelay; first < end; first += kChunk) {
     const int chunk = std::min(kChunk, end - first);
-    for (int i = 0; i < chunk; i++) {
+    if (straightAhead(h, chunk)) {
+      // No wraps ahead: the history is read straight from the three frames behind the position.
+      for (int i = 0; i < chunk; i++) {
+        const int d = straightStep(h);
+        newest[i] = value(h.position + d);
+        previous[i] = value(h.position + 2 * d);
+        oldest[i] = value(h.position + 3 * d);
+        fraction[i] = h.fraction;
+      }
+      newestValue = newest[chunk - 1];
+      previousValue = previous[chunk - 1];
+      oldestValue = oldest[chunk - 1];
+    } else for (int i = 0; i < chunk; i++) {
       advance(h, read);
       newest[i] = newestValue;
       previous[i] = previousValue;

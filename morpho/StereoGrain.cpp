@@ -38,7 +38,26 @@ void StereoGrain::synthesize(float *left, float *right) {
   const int end = mDelay + count;
   for (int first = mDelay; first < end; first += kChunk) {
     const int chunk = std::min(kChunk, end - first);
-    for (int i = 0; i < chunk; i++) {
+    if (straightAhead(h, chunk)) {
+      // No wraps ahead: the history is read straight from the three frames behind the position.
+      for (int i = 0; i < chunk; i++) {
+        const long long d = (long long)straightStep(h) * channels;
+        const float *newest = data + (long long)h.position * channels + d;
+        ln[i] = newest[0];
+        rn[i] = newest[1];
+        lp[i] = newest[d];
+        rp[i] = newest[d + 1];
+        lo[i] = newest[2 * d];
+        ro[i] = newest[2 * d + 1];
+        fraction[i] = h.fraction;
+      }
+      leftNewest = ln[chunk - 1];
+      leftPrevious = lp[chunk - 1];
+      leftOldest = lo[chunk - 1];
+      rightNewest = rn[chunk - 1];
+      rightPrevious = rp[chunk - 1];
+      rightOldest = ro[chunk - 1];
+    } else for (int i = 0; i < chunk; i++) {
       advance(h, read);
       ln[i] = leftNewest;
       lp[i] = leftPrevious;
