@@ -433,4 +433,112 @@ TEST(GrainSynthesis, AddsIntoTheOutputsAndKeepsHistoryAcrossGrains) {
   EXPECT_NEAR(out[31], 0.5f, 1e-6f); // speed 0: the held value under the window's peak
 }
 
+// A plain model of a grain's read: one output at a time, every frame index wrapped into the
+// region, the last three frames read kept as history, interpolated as the quadratic through them.
+struct PlainWalk {
+  const od::Sample *sample;
+  int regionStart, regionLength;
+  double position; // kept exact in a double (integer values only)
+  float fraction = 0.0f, step;
+  float newest[2] = {0, 0}, previous[2] = {0, 0}, oldest[2] = {0, 0};
+
+  int wrap(long long index) const {
+    long long r = (index - regionStart) % regionLength;
+    return regionStart + (int)(r < 0 ? r + regionLength : r);
+  }
+  void read(int p) {
+    for (int c = 0; c < sample->channels() && c < 2; c++) {
+      oldest[c] = previous[c];
+      previous[c] = newest[c];
+      newest[c] = sample->data()[(long long)p * sample->channels() + c];
+    }
+  }
+  // The interpolated value of channel c after moving by one output.
+  void next() {
+    const float t = step + fraction;
+    int n = (int)t;
+    fraction = t - (float)n;
+    const int direction = n > 0 ? 1 : -1;
+    if (n * direction > 3) {
+      position = wrap((long long)position + n - 3 * direction);
+      n = 3 * direction;
+    }
+    for (; n != 0; n -= direction) {
+      const int p = wrap((long long)position);
+      read(p);
+      position = p + direction;
+    }
+  }
+  float value(int c) const {
+    const float x = std::fabs(fraction);
+    const float slope = (newest[c] - oldest[c]) * 0.5f;
+    const float curve = (newest[c] + oldest[c]) * 0.5f - previous[c];
+    return previous[c] + x * (slope + x * curve);
+  }
+};
+
+TEST(GrainSynthesis, MatchesAPlainWalkAcrossWrapsSkipsAndBothDirections) {
+  ConfigScope scope(48000, 128);
+  HeldSample mono(1, 3000, 48000.0f, [](int i, int) { return std::sin(0.37f * (float)i) + 0.001f * (float)i; });
+  HeldSample stereo(2, 3000, 48000.0f, [](int i, int c) { return std::sin(0.29f * (float)i * (float)(c + 1)) - 0.3f * (float)c; });
+  const float rect = 1000.0f; // a flat window of exactly 1 between one-sample ramps
+  // Regions small enough that grains wrap many times, starts near their ends, speeds that
+  // read one frame, skip frames, stand still or run backwards, some of them changing direction
+  // of rounding from frame to frame.
+  struct Case {
+    int regionStart, regionLength, position;
+    float speed;
+  };
+  const Case cases[] = {{100, 700, 690, 1.0f},   {100, 700, 105, -1.0f},  {0, 3000, 2900, 1.37f},
+                        {500, 400, 880, 2.6f},   {500, 400, 510, -2.6f},  {0, 3000, 1500, 0.31f},
+                        {1000, 90, 1080, 7.25f}, {1000, 90, 1003, -5.5f}, {20, 2000, 1000, -0.77f},
+                        {0, 3000, 2990, 3.0f},   {200, 5, 202, 1.5f},     {0, 3000, 7, -3.9f}};
+  const auto check = [&](const Case &k, int layout) {
+      const od::Sample *source = layout == 0 ? mono.get() : stereo.get();
+      PlainWalk walk{source, k.regionStart, k.regionLength, (double)k.position, 0.0f, k.speed};
+      MonoGrain monoGrain;
+      StereoGrain stereoGrain;
+      Grain &grain = layout == 2 ? static_cast<Grain &>(stereoGrain) : monoGrain;
+      grain.setSample(layout == 0 ? mono.get() : stereo.get());
+      grain.setRegion(k.regionStart, k.regionLength);
+      start(grain, k.position, 1024, k.speed, 1.0f, 0.0f, Grain::kTrapezoid, 1);
+      grain.setSquash(rect);
+      const std::vector<float> env = twinEnvelope(layout == 0 ? mono.get() : stereo.get(), k.position, 1024, k.speed,
+                                                  Grain::kTrapezoid, 1, rect);
+      std::vector<float> left(128), right(128);
+      for (int frame = 0; frame < 8; frame++) {
+        std::fill(left.begin(), left.end(), 0.0f);
+        std::fill(right.begin(), right.end(), 0.0f);
+        if (layout == 0) monoGrain.synthesizeFromMonoToMono(left.data());
+        else if (layout == 1) monoGrain.synthesizeFromStereo(left.data());
+        else stereoGrain.synthesize(left.data(), right.data());
+        for (int j = 0; j < 128; j++) {
+          walk.next();
+          const float shape = env[frame * 128 + j];
+          float expected = walk.value(0);
+          if (layout == 1) {
+            // The mono grain of a stereo sample reads the channel mean as one signal.
+            PlainWalk meanWalk = walk;
+            for (float *h : {meanWalk.newest, meanWalk.previous, meanWalk.oldest}) h[0] = (h[0] + h[1]) * 0.5f;
+            expected = meanWalk.value(0);
+          }
+          ASSERT_EQ(left[j], 1.0f * (shape * expected))
+              << "speed " << k.speed << " from " << k.position << " layout " << layout << " at " << frame * 128 + j;
+          if (layout == 2) ASSERT_EQ(right[j], 1.0f * (shape * walk.value(1))) << k.speed << " at " << frame * 128 + j;
+        }
+      }
+      ASSERT_EQ(grain.position(), (int)walk.position) << k.speed;
+  };
+  for (const Case &k : cases)
+    for (int layout = 0; layout < 3; layout++) check(k, layout);
+  // Every start near a region's end (or its start, backwards), so that wraps fall on every
+  // output of a frame, right before and after wherever the grains change how they read.
+  for (float speed : {1.0f, -1.0f, 0.999f, -0.999f, 2.5f, -3.7f})
+    for (int offset = 0; offset < 140; offset++) {
+      const int position = speed > 0.0f ? 1300 - offset : 300 + offset;
+      check({300, 1000, position, speed}, 0);
+      check({300, 1000, position, speed}, 2);
+    }
+}
+
 } // namespace
