@@ -494,40 +494,42 @@ TEST(GrainSynthesis, MatchesAPlainWalkAcrossWrapsSkipsAndBothDirections) {
                         {1000, 90, 1080, 7.25f}, {1000, 90, 1003, -5.5f}, {20, 2000, 1000, -0.77f},
                         {0, 3000, 2990, 3.0f},   {200, 5, 202, 1.5f},     {0, 3000, 7, -3.9f}};
   const auto check = [&](const Case &k, int layout) {
-      const od::Sample *source = layout == 0 ? mono.get() : stereo.get();
-      PlainWalk walk{source, k.regionStart, k.regionLength, (double)k.position, 0.0f, k.speed};
-      MonoGrain monoGrain;
-      StereoGrain stereoGrain;
-      Grain &grain = layout == 2 ? static_cast<Grain &>(stereoGrain) : monoGrain;
-      grain.setSample(layout == 0 ? mono.get() : stereo.get());
-      grain.setRegion(k.regionStart, k.regionLength);
-      start(grain, k.position, 1024, k.speed, 1.0f, 0.0f, Grain::kTrapezoid, 1);
-      grain.setSquash(rect);
-      const std::vector<float> env = twinEnvelope(layout == 0 ? mono.get() : stereo.get(), k.position, 1024, k.speed,
-                                                  Grain::kTrapezoid, 1, rect);
-      std::vector<float> left(128), right(128);
-      for (int frame = 0; frame < 8; frame++) {
-        std::fill(left.begin(), left.end(), 0.0f);
-        std::fill(right.begin(), right.end(), 0.0f);
-        if (layout == 0) monoGrain.synthesizeFromMonoToMono(left.data());
-        else if (layout == 1) monoGrain.synthesizeFromStereo(left.data());
-        else stereoGrain.synthesize(left.data(), right.data());
-        for (int j = 0; j < 128; j++) {
-          walk.next();
-          const float shape = env[frame * 128 + j];
-          float expected = walk.value(0);
-          if (layout == 1) {
-            // The mono grain of a stereo sample reads the channel mean as one signal.
-            PlainWalk meanWalk = walk;
-            for (float *h : {meanWalk.newest, meanWalk.previous, meanWalk.oldest}) h[0] = (h[0] + h[1]) * 0.5f;
-            expected = meanWalk.value(0);
-          }
-          ASSERT_EQ(left[j], 1.0f * (shape * expected))
-              << "speed " << k.speed << " from " << k.position << " layout " << layout << " at " << frame * 128 + j;
-          if (layout == 2) ASSERT_EQ(right[j], 1.0f * (shape * walk.value(1))) << k.speed << " at " << frame * 128 + j;
+    const od::Sample *source = layout == 0 ? mono.get() : stereo.get();
+    PlainWalk walk{source, k.regionStart, k.regionLength, (double)k.position, 0.0f, k.speed};
+    MonoGrain monoGrain;
+    StereoGrain stereoGrain;
+    Grain &grain = layout == 2 ? static_cast<Grain &>(stereoGrain) : monoGrain;
+    grain.setSample(layout == 0 ? mono.get() : stereo.get());
+    grain.setRegion(k.regionStart, k.regionLength);
+    start(grain, k.position, 1024, k.speed, 1.0f, 0.0f, Grain::kTrapezoid, 1);
+    grain.setSquash(rect);
+    const std::vector<float> env = twinEnvelope(layout == 0 ? mono.get() : stereo.get(), k.position, 1024, k.speed,
+                                                Grain::kTrapezoid, 1, rect);
+    std::vector<float> left(128), right(128);
+    for (int frame = 0; frame < 8; frame++) {
+      std::fill(left.begin(), left.end(), 0.0f);
+      std::fill(right.begin(), right.end(), 0.0f);
+      if (layout == 0) monoGrain.synthesizeFromMonoToMono(left.data());
+      else if (layout == 1) monoGrain.synthesizeFromStereo(left.data());
+      else stereoGrain.synthesize(left.data(), right.data());
+      for (int j = 0; j < 128; j++) {
+        walk.next();
+        const float shape = env[frame * 128 + j];
+        float expected = walk.value(0);
+        if (layout == 1) {
+          // The mono grain of a stereo sample reads the channel mean as one signal.
+          PlainWalk meanWalk = walk;
+          for (float *h : {meanWalk.newest, meanWalk.previous, meanWalk.oldest}) h[0] = (h[0] + h[1]) * 0.5f;
+          expected = meanWalk.value(0);
+        }
+        ASSERT_EQ(left[j], 1.0f * (shape * expected))
+            << "speed " << k.speed << " from " << k.position << " layout " << layout << " at " << frame * 128 + j;
+        if (layout == 2) {
+          ASSERT_EQ(right[j], 1.0f * (shape * walk.value(1))) << k.speed << " at " << frame * 128 + j;
         }
       }
-      ASSERT_EQ(grain.position(), (int)walk.position) << k.speed;
+    }
+    ASSERT_EQ(grain.position(), (int)walk.position) << k.speed;
   };
   for (const Case &k : cases)
     for (int layout = 0; layout < 3; layout++) check(k, layout);
