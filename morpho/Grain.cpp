@@ -149,6 +149,33 @@ float4 nextPhases(float &phase, float step) {
 // simd_sine_env(p) = sin(2 pi p): over the grain's phases (step .. 0.5) it rises from 0 to 1 at
 // 0.25 and falls back to 0 at the grain's last output.
 void Grain::generateSineWindow(float *out, int count) {
+  SineWindowTable *table = mSineTable;
+  const int first = mDuration - mRemaining; // outputs of this grain so far
+  if (table && ((first | count) & 3) == 0) {
+    if (first == 0 && table->duration != mDuration) {
+      table->duration = mDuration;
+      table->filled = 0;
+    }
+    if (table->duration == mDuration && first <= table->filled) {
+      // What the table holds, then the table extended by what this grain computes.
+      const int held = std::min(table->filled - first, count);
+      if (held > 0) {
+        std::copy(table->value + first, table->value + first + held, out);
+        mWindowPhase = table->phase[first + held - 1];
+      }
+      int i = held;
+      for (; i < count && first + i < SineWindowTable::kCapacity; i += 4) {
+        const float4 phases = nextPhases(mWindowPhase, mWindowStep);
+        const float4 values = simd_sine_env(phases);
+        simd_store(out + i, values);
+        simd_store(table->phase + first + i, phases);
+        simd_store(table->value + first + i, values);
+      }
+      table->filled = std::max(table->filled, first + i);
+      out += i;
+      count -= i;
+    }
+  }
   for (int i = 0; i < count; i += 4) simd_store(out + i, simd_sine_env(nextPhases(mWindowPhase, mWindowStep)));
 }
 

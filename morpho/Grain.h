@@ -7,6 +7,18 @@
 
 namespace morpho {
 
+// Sine window values shared by the grains of one player. A grain's sine window depends only on
+// its duration, so grains of equal duration (the layers of a gene set, and set after set while
+// the gene size stays) read what the first of them computed instead of computing it again.
+// The first fresh grain of another duration takes the table over.
+struct SineWindowTable {
+  static constexpr int kCapacity = 8192; // outputs held (longer grains compute the rest)
+  int duration = 0;                      // the grain duration the values belong to; 0: none
+  int filled = 0;                        // outputs held so far, a multiple of 4
+  float phase[kCapacity];                // window phase of each output
+  float value[kCapacity];                // the window at that phase
+};
+
 // One grain: a stretch of a sample read from a start position at a fixed rate, shaped by an
 // envelope, panned, and started a whole number of samples into the host frame. This base holds
 // everything that does not depend on the sample's channel layout; MonoGrain and StereoGrain
@@ -41,6 +53,8 @@ public:
   void setEnvelope(int code);
   void setFade(int samples);
   void setSquash(float squash);
+  // Shares sine window values with the other grains that use `table` (null: none).
+  void shareSineWindow(SineWindowTable *table) { mSineTable = table; }
   void setDelay(int samples);
   void stop();
 
@@ -132,6 +146,7 @@ protected:
   }
 
   od::Sample *mSample = nullptr;
+  SineWindowTable *mSineTable = nullptr;
   float mWindowPhase = 0.0f;
   float mWindowStep = 0.0f;
   int mEnvelope = kSine;

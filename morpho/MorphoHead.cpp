@@ -65,6 +65,8 @@ MorphoHead::MorphoHead(int channelCount) : mChannelCount(channelCount) {
   for (int i = 0; i < kPoolSize; i++) {
     mFreeStereo[i] = &mStereoGrains[kPoolSize - 1 - i];
     mFreeMono[i] = &mMonoGrains[kPoolSize - 1 - i];
+    mStereoGrains[i].shareSineWindow(&mSineWindow);
+    mMonoGrains[i].shareSineWindow(&mSineWindow);
   }
   mFreeStereoCount = kPoolSize;
   mFreeMonoCount = kPoolSize;
@@ -107,6 +109,8 @@ void MorphoHead::stopAllGrains() {
     mMonoGrains[i].stop();
     mFreeStereo[i] = &mStereoGrains[kPoolSize - 1 - i];
     mFreeMono[i] = &mMonoGrains[kPoolSize - 1 - i];
+    mStereoGrains[i].shareSineWindow(&mSineWindow);
+    mMonoGrains[i].shareSineWindow(&mSineWindow);
   }
   mFreeStereoCount = kPoolSize;
   mFreeMonoCount = kPoolSize;

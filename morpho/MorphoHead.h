@@ -59,6 +59,7 @@ private:
   int mChannelCount;
   StereoGrain mStereoGrains[kPoolSize];
   MonoGrain mMonoGrains[kPoolSize];
+  SineWindowTable mSineWindow; // shared by all the grains above
   StereoGrain *mFreeStereo[kPoolSize];
   int mFreeStereoCount = 0;
   MonoGrain *mFreeMono[kPoolSize];

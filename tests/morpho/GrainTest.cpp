@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -541,6 +542,54 @@ TEST(GrainSynthesis, MatchesAPlainWalkAcrossWrapsSkipsAndBothDirections) {
       check({300, 1000, position, speed}, 0);
       check({300, 1000, position, speed}, 2);
     }
+}
+
+TEST(GrainSynthesis, SharedSineWindowGivesEveryGrainTheWindowItWouldComputeAlone) {
+  ConfigScope scope(48000, 128);
+  HeldSample sample(1, 30000, 48000.0f, [](int i, int) { return 0.5f + 0.25f * std::sin(0.01f * (float)i); });
+  auto table = std::make_unique<morpho::SineWindowTable>();
+  auto longTable = std::make_unique<morpho::SineWindowTable>();
+  // Grains sharing a table against twins computing alone, started at different frames: B
+  // follows A through the table, C takes the table over with another duration (A and B go on
+  // alone), D takes it back; E is longer than the table holds.
+  struct Voice {
+    int startFrame, size;
+    morpho::SineWindowTable *table;
+    MonoGrain shared, alone;
+  };
+  Voice voices[] = {{0, 1000, table.get(), {}, {}},  {2, 1000, table.get(), {}, {}},
+                    {3, 520, table.get(), {}, {}},   {4, 1000, table.get(), {}, {}},
+                    {0, 12000, longTable.get(), {}, {}}};
+  for (Voice &v : voices) {
+    v.shared.shareSineWindow(v.table);
+    for (MonoGrain *g : {&v.shared, &v.alone}) {
+      g->setSample(sample.get());
+      g->setSquash(0.0f);
+    }
+  }
+  std::vector<float> a(128), b(128);
+  int compared = 0;
+  for (int frame = 0; frame < 80; frame++) {
+    for (Voice &v : voices) {
+      if (frame == v.startFrame) {
+        for (MonoGrain *g : {&v.shared, &v.alone}) {
+          g->init(100 + 37 * v.startFrame, v.size, 1.0f, 0.8f, 0.0f);
+          g->setEnvelope(Grain::kSine);
+        }
+      }
+      if (frame < v.startFrame) continue;
+      std::fill(a.begin(), a.end(), 0.0f);
+      std::fill(b.begin(), b.end(), 0.0f);
+      v.shared.synthesizeFromMonoToMono(a.data());
+      v.alone.synthesizeFromMonoToMono(b.data());
+      for (int j = 0; j < 128; j++) ASSERT_EQ(a[j], b[j]) << "grain of " << v.size << " at " << frame * 128 + j;
+      compared++;
+    }
+  }
+  EXPECT_EQ(table->duration, 1000); // D took the table back from C
+  EXPECT_GT(longTable->filled, 0);
+  EXPECT_GE(compared, 5 * 70);
+  EXPECT_TRUE(voices[4].shared.isActive()); // E is still sounding past the table's end
 }
 
 } // namespace
