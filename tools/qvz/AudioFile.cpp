@@ -168,7 +168,8 @@ void AudioReader::read(float *const *out, int count) {
       k.inUsed += used;
       k.outFrames = generated;
       k.outUsed = 0;
-      if (mEnd && generated == 0 && k.inUsed == k.inFrames) k.finished = true;
+      // At the end of the file, a call that gives nothing means the converter is drained.
+      if (mEnd && generated == 0) k.finished = true;
     }
   }
   for (int c = 0; c < mChannels; c++) std::fill(out[c] + filled, out[c] + count, 0.0f);
