@@ -3,6 +3,8 @@
 #include <climits>
 #include <cmath>
 
+#include <od/simd.h>
+
 namespace dsp {
 
 // Clamp to [lo, hi]; a NaN input gives lo (comparisons with NaN are false, so it falls through).
@@ -10,6 +12,12 @@ inline float clampNanLow(float x, float lo, float hi) {
   if (x > hi) return hi;
   if (x >= lo) return x;
   return lo;
+}
+
+// clampNanLow on each lane.
+inline float4 clampNanLow(float4 x, float lo, float hi) {
+  const float4 inRange = x >= lo ? x : simd_set(lo);
+  return x > hi ? simd_set(hi) : inRange;
 }
 
 // Clamp to [lo, hi]; a NaN input gives hi.
