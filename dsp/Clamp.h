@@ -27,6 +27,12 @@ inline float clampNanHigh(float x, float lo, float hi) {
   return x;
 }
 
+// clampNanHigh on each lane.
+inline float4 clampNanHigh(float4 x, float lo, float hi) {
+  const float4 aboveLow = x < lo ? simd_set(lo) : x;
+  return x <= hi ? aboveLow : simd_set(hi);
+}
+
 // Truncation toward zero into int, saturating at the int range; NaN gives 0.
 inline int truncToInt(float x) {
   if (std::isnan(x)) return 0;

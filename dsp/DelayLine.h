@@ -5,7 +5,12 @@
 // a hair below 0 plus len rounds to exactly len, one past the end of the line: such a
 // position reads index 0, the sample it stands for.
 
+#include <od/simd.h>
+
 namespace dsp {
+
+// Four int lanes, the indices of four reads.
+typedef int int4 __attribute__((vector_size(16)));
 
 // Adds len once to a position below 0. The result lies in [0, len] for any position in
 // [-len, len); len itself is read as index 0 by readLinear.
@@ -29,6 +34,19 @@ inline float readLinear(const float *line, int len, float position) {
 // Wraps a position in [-len, len) once and reads it by linear interpolation.
 inline float readLinearWrapped(const float *line, int len, float position) {
   return readLinear(line, len, wrapReadPosition(position, len));
+}
+
+// readLinearWrapped at four positions: the same arithmetic on each lane, then the four reads.
+inline float4 readLinearWrapped(const float *line, int len, float4 position) {
+  const float4 wrapped = position < 0.0f ? position + (float)len : position;
+  int4 n = __builtin_convertvector(wrapped, int4); // truncation, as (int)
+  const float4 f = wrapped - __builtin_convertvector(n, float4);
+  n = n >= len ? n - len : n;
+  int4 next = n + 1;
+  next = next >= len ? 0 : next;
+  const float4 a = {line[n[0]], line[n[1]], line[n[2]], line[n[3]]};
+  const float4 b = {line[next[0]], line[next[1]], line[next[2]], line[next[3]]};
+  return a + (b - a) * f;
 }
 
 // A finite position brought into [0, len) by adding or subtracting len as often as needed.
