@@ -38,15 +38,6 @@ inline float oppositePhase(float phase) {
   return other >= 1.0f ? other - 1.0f : other;
 }
 
-// floorf on each lane for |x| < 2^31: the truncation (with the sign of x, so -0 stays -0),
-// less 1 where it lies above x.
-inline float4 floorLanes(float4 x) {
-  const float4 truncated = __builtin_convertvector(__builtin_convertvector(x, int4), float4);
-  const int4 signOfX = (int4)x & (int4)simd_set(-0.0f);
-  const float4 t = (float4)((int4)truncated | signOfX);
-  return t > x ? t - 1.0f : t;
-}
-
 // advancePhase, oppositePhase and twoHeadRead on four lanes, the same arithmetic on each.
 inline float4 advancePhase(float4 phase, float4 step) {
   phase += step;
