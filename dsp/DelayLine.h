@@ -62,16 +62,17 @@ inline float4 readLinearWrapped(const float *line, int len, float4 position) {
 // Where the indices are n0, n0 - 1, n0 - 2, n0 - 3 away from the line's ends, the samples
 // come from two vector loads; elsewhere lane by lane. The same values either way.
 inline float4 readLinearWrappedDescending(const float *line, int len, float4 position) {
-  const LinearReads r = linearReads(len, position);
-  const int n0 = r.n[0];
-  if (n0 >= 3 && n0 + 1 < len && allLanes(r.n == n0 - int4{0, 1, 2, 3})) {
+  const float4 wrapped = position < 0.0f ? position + (float)len : position;
+  const int4 n = __builtin_convertvector(wrapped, int4);
+  const int n0 = n[0];
+  // Indices below len - 1 need neither wrap of readLinear.
+  if (n0 >= 3 && n0 + 1 < len && allLanes(n == n0 - int4{0, 1, 2, 3})) {
+    const float4 f = wrapped - __builtin_convertvector(n, float4);
     const float4 a = __builtin_shuffle(simd_load(line + n0 - 3), int4{3, 2, 1, 0});
     const float4 b = __builtin_shuffle(simd_load(line + n0 - 2), int4{3, 2, 1, 0});
-    return a + (b - a) * r.f;
+    return a + (b - a) * f;
   }
-  const float4 a = {line[r.n[0]], line[r.n[1]], line[r.n[2]], line[r.n[3]]};
-  const float4 b = {line[r.next[0]], line[r.next[1]], line[r.next[2]], line[r.next[3]]};
-  return a + (b - a) * r.f;
+  return readLinearWrapped(line, len, position);
 }
 
 // A finite position brought into [0, len) by adding or subtracting len as often as needed.

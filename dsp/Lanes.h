@@ -23,6 +23,14 @@ inline float4 floorLanes(float4 x) {
   return t > x ? t - 1.0f : t;
 }
 
+// floorf on each lane for x in [-1, 2): -1, 0 with the sign of x, or 1. Fewer steps than
+// floorLanes, for phases advanced by less than one cycle.
+inline float4 floorNearUnit(float4 x) {
+  const float4 signedZero = (float4)((int4)x & (int4)simd_set(-0.0f));
+  const float4 belowOne = x < 0.0f ? simd_set(-1.0f) : signedZero;
+  return x >= 1.0f ? simd_set(1.0f) : belowOne;
+}
+
 // fabsf on each lane: the sign bit cleared.
 inline float4 absLanes(float4 x) { return (float4)((int4)x & ~(int4)simd_set(-0.0f)); }
 

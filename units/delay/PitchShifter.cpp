@@ -67,15 +67,18 @@ const dsp::int4 kLaneIndex = {0, 1, 2, 3};
 // position differs in any bit (rounding), that candidate's reads are made at its own
 // positions, so every score is the one the scalar loop computes.
 float PitchShifter::searchSplice(float phaseX, float offsetY, float phaseY) const {
-  const float dX = phaseX * mWindowLength;
-  int lags = dsp::truncToInt((float)mLineLength - (dX + 1.0f) - 4.0f);
-  if (lags > mMaxLag) lags = mMaxLag;
+  return searchSpliceIn(mLine, mLineLength, mWriteIndex, mWindowLength, mMaxLag, phaseX, offsetY, phaseY);
+}
+
+float PitchShifter::searchSpliceIn(const float *line, int len, int writeIndex, float windowLength, int maxLag,
+                                   float phaseX, float offsetY, float phaseY) {
+  const float dX = phaseX * windowLength;
+  int lags = dsp::truncToInt((float)len - (dX + 1.0f) - 4.0f);
+  if (lags > maxLag) lags = maxLag;
   if (lags <= 0) return 0.0f;
 
-  const float *line = mLine;
-  const int len = mLineLength;
-  const float w = (float)mWriteIndex;
-  const float referenceStart = w - (offsetY + phaseY * mWindowLength + 1.0f);
+  const float w = (float)writeIndex;
+  const float referenceStart = w - (offsetY + phaseY * windowLength + 1.0f);
   const float r0 = dsp::readLinearWrapped(line, len, referenceStart);
   const float r1 = dsp::readLinearWrapped(line, len, referenceStart - 1.0f);
   const float r2 = dsp::readLinearWrapped(line, len, referenceStart - 2.0f);
@@ -156,6 +159,9 @@ void PitchShifter::process() {
   const float voiceGain = mVoiceGain;
   const float window = mWindowLength;
   const float inverseWindow = 1.0f / window;
+  // Phases stay in [0, 1] and speeds within +-4, so with a window of 10 samples or more a
+  // step |1 - speed| / window is about 0.5 at most and every phase sum lies in [-1, 2).
+  const bool smallSteps = window >= 10.0f;
   const float smoothing = mSmoothing;
   const int len = mLineLength;
   float *line = mLine;
@@ -176,8 +182,8 @@ void PitchShifter::process() {
     const float4 inc = (1.0f - speed) * inverseWindow;
     const float4 hA = phaseA + inc;
     const float4 hB = phaseB + inc;
-    phaseA = hA - dsp::floorLanes(hA);
-    phaseB = hB - dsp::floorLanes(hB);
+    phaseA = hA - (smallSteps ? dsp::floorNearUnit(hA) : dsp::floorLanes(hA));
+    phaseB = hB - (smallSteps ? dsp::floorNearUnit(hB) : dsp::floorLanes(hB));
     if (mFilled >= len) {
       const auto wrappedA = hA < 0.0f || hA >= 1.0f;
       const auto wrappedB = hB < 0.0f || hB >= 1.0f;
