@@ -3,6 +3,8 @@
 #include <climits>
 #include <cmath>
 
+#include <od/simd.h>
+
 namespace dsp {
 
 // Clamp to [lo, hi]; a NaN input gives lo (comparisons with NaN are false, so it falls through).
@@ -12,11 +14,23 @@ inline float clampNanLow(float x, float lo, float hi) {
   return lo;
 }
 
+// clampNanLow on each lane.
+inline float4 clampNanLow(float4 x, float lo, float hi) {
+  const float4 inRange = x >= lo ? x : simd_set(lo);
+  return x > hi ? simd_set(hi) : inRange;
+}
+
 // Clamp to [lo, hi]; a NaN input gives hi.
 inline float clampNanHigh(float x, float lo, float hi) {
   if (!(x <= hi)) return hi;
   if (x < lo) return lo;
   return x;
+}
+
+// clampNanHigh on each lane.
+inline float4 clampNanHigh(float4 x, float lo, float hi) {
+  const float4 aboveLow = x < lo ? simd_set(lo) : x;
+  return x <= hi ? aboveLow : simd_set(hi);
 }
 
 // Truncation toward zero into int, saturating at the int range; NaN gives 0.

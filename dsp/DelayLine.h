@@ -5,6 +5,8 @@
 // a hair below 0 plus len rounds to exactly len, one past the end of the line: such a
 // position reads index 0, the sample it stands for.
 
+#include <dsp/Lanes.h>
+
 namespace dsp {
 
 // Adds len once to a position below 0. The result lies in [0, len] for any position in
@@ -29,6 +31,48 @@ inline float readLinear(const float *line, int len, float position) {
 // Wraps a position in [-len, len) once and reads it by linear interpolation.
 inline float readLinearWrapped(const float *line, int len, float position) {
   return readLinear(line, len, wrapReadPosition(position, len));
+}
+
+// The reads of readLinearWrapped at four positions: index n, its neighbour and the fraction
+// of each lane, with the same arithmetic on each lane.
+struct LinearReads {
+  int4 n;
+  int4 next;
+  float4 f;
+};
+
+inline LinearReads linearReads(int len, float4 position) {
+  const float4 wrapped = position < 0.0f ? position + (float)len : position;
+  int4 n = __builtin_convertvector(wrapped, int4); // truncation, as (int)
+  const float4 f = wrapped - __builtin_convertvector(n, float4);
+  n = n >= len ? n - len : n;
+  const int4 next = n + 1;
+  return {n, next >= len ? 0 : next, f};
+}
+
+// readLinearWrapped at four positions.
+inline float4 readLinearWrapped(const float *line, int len, float4 position) {
+  const LinearReads r = linearReads(len, position);
+  const float4 a = {line[r.n[0]], line[r.n[1]], line[r.n[2]], line[r.n[3]]};
+  const float4 b = {line[r.next[0]], line[r.next[1]], line[r.next[2]], line[r.next[3]]};
+  return a + (b - a) * r.f;
+}
+
+// readLinearWrapped at four positions about one sample apart going back (lane l near p - l).
+// Where the indices are n0, n0 - 1, n0 - 2, n0 - 3 away from the line's ends, the samples
+// come from two vector loads; elsewhere lane by lane. The same values either way.
+inline float4 readLinearWrappedDescending(const float *line, int len, float4 position) {
+  const float4 wrapped = position < 0.0f ? position + (float)len : position;
+  const int4 n = __builtin_convertvector(wrapped, int4);
+  const int n0 = n[0];
+  // Indices below len - 1 need neither wrap of readLinear.
+  if (n0 >= 3 && n0 + 1 < len && allLanes(n == n0 - int4{0, 1, 2, 3})) {
+    const float4 f = wrapped - __builtin_convertvector(n, float4);
+    const float4 a = __builtin_shuffle(simd_load(line + n0 - 3), int4{3, 2, 1, 0});
+    const float4 b = __builtin_shuffle(simd_load(line + n0 - 2), int4{3, 2, 1, 0});
+    return a + (b - a) * f;
+  }
+  return readLinearWrapped(line, len, position);
 }
 
 // A finite position brought into [0, len) by adding or subtracting len as often as needed.

@@ -38,17 +38,35 @@ struct DecayEnvelope {
   float step(float factor) { return level *= factor; }
 };
 
-// Advances a phase in cycles by f / rate, with f limited to 0..maxFrequency (NaN gives 0),
-// and wraps it back into [0, 1) by its integer part.
-inline void advancePhase(float &phase, float frequency, float maxFrequency, float rate) {
-  phase += clampNanLow(frequency, 0.0f, maxFrequency) / rate;
+// The phase step in cycles of a frequency: f / rate, with f limited to 0..maxFrequency (NaN
+// gives 0). For one sample or four lanes.
+template <typename T> inline T phaseStep(T frequency, float maxFrequency, float rate) {
+  return clampNanLow(frequency, 0.0f, maxFrequency) / rate;
+}
+
+// Adds a step to a phase in cycles and wraps it back into [0, 1) by its integer part.
+inline void stepPhase(float &phase, float step) {
+  phase += step;
   if (phase >= 1.0f) phase -= floorf(phase);
+}
+
+// Advances a phase in cycles by phaseStep(f, maxFrequency, rate).
+inline void advancePhase(float &phase, float frequency, float maxFrequency, float rate) {
+  stepPhase(phase, phaseStep(frequency, maxFrequency, rate));
 }
 
 // Sine of a phase in cycles from the rational half-wave 16u / (5 - 4u), u = x(1 - x):
 // exactly 0 at 0 and 0.5, exactly +-1 at 0.25 and 0.75.
 inline float halfCycleSine(float phase) {
   return phase < 0.5f ? sineWindow(2.0f * phase) : -sineWindow(2.0f * phase - 1.0f);
+}
+
+// halfCycleSine on each lane.
+inline float4 halfCycleSine(float4 phase) {
+  const auto firstHalf = phase < 0.5f;
+  const float4 twice = 2.0f * phase;
+  const float4 window = sineWindow(firstHalf ? twice : twice - 1.0f);
+  return firstHalf ? window : -window;
 }
 
 // Square wave of a phase in cycles: +1 for the first half cycle, -1 for the second.
@@ -72,5 +90,6 @@ constexpr float kDrumSaturatorLimit = 1.7f;
 
 // The drum voices' output stage: the sum limited to +-1.7, then the rational saturator.
 inline float drumSaturate(float x) { return saturate(clampNanLow(x, -kDrumSaturatorLimit, kDrumSaturatorLimit)); }
+inline float4 drumSaturate(float4 x) { return saturate(clampNanLow(x, -kDrumSaturatorLimit, kDrumSaturatorLimit)); }
 
 } // namespace dsp

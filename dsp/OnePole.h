@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <od/simd.h>
+
 namespace dsp {
 
 // Coefficient of a one-pole smoother: k = 1 - exp(-a / sampleRate), where a is the
@@ -10,6 +12,7 @@ inline float onePoleCoefficient(float a, float sampleRate) { return 1.0f - expf(
 
 // One smoothing step: value <- value + (target - value) * k.
 inline float onePoleStep(float value, float target, float k) { return value + (target - value) * k; }
+inline float4 onePoleStep(float4 value, float4 target, float k) { return value + (target - value) * k; }
 
 // Envelope follower step: towards `level` with `rise` when it is above the envelope, else `fall`.
 inline float followStep(float envelope, float level, float rise, float fall) {

@@ -38,6 +38,25 @@ inline float oppositePhase(float phase) {
   return other >= 1.0f ? other - 1.0f : other;
 }
 
+// advancePhase, oppositePhase and twoHeadRead on four lanes, the same arithmetic on each.
+inline float4 advancePhase(float4 phase, float4 step) {
+  phase += step;
+  phase -= floorLanes(phase);
+  return phase < 1.0f ? phase : simd_set(0.0f);
+}
+
+inline float4 oppositePhase(float4 phase) {
+  const float4 other = phase + 0.5f;
+  return other >= 1.0f ? other - 1.0f : other;
+}
+
+inline float4 twoHeadRead(const float *line, int len, float4 origin, float span, float4 phase) {
+  const float4 other = oppositePhase(phase);
+  const float4 valueA = readLinearWrapped(line, len, origin + phase * span);
+  const float4 valueB = readLinearWrapped(line, len, origin + other * span);
+  return valueA * sineWindow(phase) + valueB * sineWindow(other);
+}
+
 // Value of the two heads at `phase`:
 //   read(origin + phase * span) * B(phase) + read(origin + phase' * span) * B(phase'),
 // phase' = oppositePhase(phase), each read wrapped once and linearly interpolated.

@@ -3,7 +3,9 @@
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
 #include <dsp/OnePole.h>
+#include <dsp/TwoHeadReader.h>
 #include <od/BigHeap.h>
+#include <od/simd.h>
 
 #include <cmath>
 
@@ -43,49 +45,96 @@ PitchShifter::~PitchShifter() {
 void PitchShifter::setVoiceCount(int n) {
   mVoiceCount = n <= 0 ? 1 : (n < kMaxVoices ? n : kMaxVoices);
   mVoiceGain = 1.0f / (float)mVoiceCount;
-  for (Voice &voice : mVoices) voice = Voice();
+  mVoices = Voices();
 }
 
 int PitchShifter::getVoiceCount() const { return mVoiceCount; }
 
-float PitchShifter::readHead(float offset, float phase) const {
-  const float position = (float)mWriteIndex - 1.0f - offset - phase * mWindowLength;
-  return dsp::readLinearWrapped(mLine, mLineLength, position);
-}
+namespace {
+// Candidates scored per pass of the splice search, and the lanes 0..3 as ints.
+constexpr int kSearchChunk = 256;
+const dsp::int4 kLaneIndex = {0, 1, 2, 3};
+} // namespace
 
 // Candidates k = 0 ... K put the wrapped head at writeIndex - (dX + 1 + k); each is scored
 // against the other head's value, slope and curvature over three consecutive samples, and
 // the first lowest score wins. At most maxLag + 1 candidates of three reads each.
+//
+// Four candidates run as the lanes of vectors. Each candidate's first read sits at
+// start(k) = w - (dX + 1 + k); its second and third reads, at start(k) - 1 and start(k) - 2,
+// are almost always the exact float positions start(k + 1) and start(k + 2), so one pass reads
+// every start position once and the scoring takes the three values from there. Where a
+// position differs in any bit (rounding), that candidate's reads are made at its own
+// positions, so every score is the one the scalar loop computes.
 float PitchShifter::searchSplice(float phaseX, float offsetY, float phaseY) const {
-  const float dX = phaseX * mWindowLength;
-  int lags = dsp::truncToInt((float)mLineLength - (dX + 1.0f) - 4.0f);
-  if (lags > mMaxLag) lags = mMaxLag;
+  return searchSpliceIn(mLine, mLineLength, mWriteIndex, mWindowLength, mMaxLag, phaseX, offsetY, phaseY);
+}
+
+float PitchShifter::searchSpliceIn(const float *line, int len, int writeIndex, float windowLength, int maxLag,
+                                   float phaseX, float offsetY, float phaseY) {
+  const float dX = phaseX * windowLength;
+  int lags = dsp::truncToInt((float)len - (dX + 1.0f) - 4.0f);
+  if (lags > maxLag) lags = maxLag;
   if (lags <= 0) return 0.0f;
 
-  const float *line = mLine;
-  const int len = mLineLength;
-  const float w = (float)mWriteIndex;
-  const float referenceStart = w - (offsetY + phaseY * mWindowLength + 1.0f);
+  const float w = (float)writeIndex;
+  const float referenceStart = w - (offsetY + phaseY * windowLength + 1.0f);
   const float r0 = dsp::readLinearWrapped(line, len, referenceStart);
   const float r1 = dsp::readLinearWrapped(line, len, referenceStart - 1.0f);
   const float r2 = dsp::readLinearWrapped(line, len, referenceStart - 2.0f);
   const float referenceSlope = r0 - r1;
   const float referenceCurvature = r0 - 2.0f * r1 + r2;
 
+  const float base = dX + 1.0f;
+  const int lastStart = lags + 2; // the start position of the last read
+  float4 bestScore = simd_set(INFINITY);
+  dsp::int4 bestK = {0, 0, 0, 0};
+  alignas(16) float position[kSearchChunk + 12];
+  alignas(16) float value[kSearchChunk + 12];
+
+  for (int first = 0; first <= lags; first += kSearchChunk) {
+    const int count = lags + 1 - first < kSearchChunk ? lags + 1 - first : kSearchChunk;
+    // Start positions and their values for first ... first + count + 1 (beyond lags + 2 the
+    // lanes repeat position lags + 2, which stays inside the line).
+    for (int m = 0; m < count + 8; m += 4) {
+      dsp::int4 k = first + m + kLaneIndex;
+      k = k > lastStart ? lastStart : k;
+      const float4 start = w - (base + __builtin_convertvector(k, float4));
+      simd_store(position + m, start);
+      simd_store(value + m, dsp::readLinearWrappedDescending(line, len, start));
+    }
+    for (int m = 0; m < count; m += 4) {
+      const dsp::int4 k = first + m + kLaneIndex;
+      const auto valid = k <= lags;
+      const float4 start = simd_load(position + m);
+      float4 c0 = simd_load(value + m);
+      float4 c1 = simd_load(value + m + 1);
+      float4 c2 = simd_load(value + m + 2);
+      const dsp::int4 shared = (dsp::bitsOf(start - 1.0f) == dsp::bitsOf(simd_load(position + m + 1)) &&
+                                dsp::bitsOf(start - 2.0f) == dsp::bitsOf(simd_load(position + m + 2))) ||
+                               !valid;
+      if (!dsp::allLanes(shared)) {
+        // Every lane read at its own positions (the shared lanes read the same samples).
+        c1 = dsp::readLinearWrapped(line, len, start - 1.0f);
+        c2 = dsp::readLinearWrapped(line, len, start - 2.0f);
+      }
+      const float4 valueDiff = c0 - r0;
+      const float4 slope = (c0 - c1) - referenceSlope;
+      const float4 curvature = (c0 - 2.0f * c1 + c2) - referenceCurvature;
+      const float4 score = valueDiff * valueDiff + kSlopeWeight * slope * slope + kCurvatureWeight * curvature * curvature;
+      const auto better = score < bestScore && valid;
+      bestScore = better ? score : bestScore;
+      bestK = better ? k : bestK;
+    }
+  }
+
+  // Each lane holds its first lowest score; the lowest of those, the first on a tie, wins.
   int best = 0;
-  float bestScore = INFINITY;
-  for (int k = 0; k <= lags; k++) {
-    const float start = w - (dX + 1.0f + (float)k);
-    const float c0 = dsp::readLinearWrapped(line, len, start);
-    const float c1 = dsp::readLinearWrapped(line, len, start - 1.0f);
-    const float c2 = dsp::readLinearWrapped(line, len, start - 2.0f);
-    const float value = c0 - r0;
-    const float slope = (c0 - c1) - referenceSlope;
-    const float curvature = (c0 - 2.0f * c1 + c2) - referenceCurvature;
-    const float score = value * value + kSlopeWeight * slope * slope + kCurvatureWeight * curvature * curvature;
-    if (score < bestScore) {
-      bestScore = score;
-      best = k;
+  float lowest = INFINITY;
+  for (int lane = 0; lane < 4; lane++) {
+    if (bestScore[lane] < lowest || (bestScore[lane] == lowest && lowest < INFINITY && bestK[lane] < best)) {
+      lowest = bestScore[lane];
+      best = bestK[lane];
     }
   }
   return (float)best;
@@ -104,37 +153,67 @@ void PitchShifter::process() {
     return;
   }
 
+  // The voices run as the lanes of vectors, each lane with the arithmetic of one voice; the
+  // splice searches, rare, run voice by voice.
   const int voiceCount = mVoiceCount;
   const float voiceGain = mVoiceGain;
-  const float inverseWindow = 1.0f / mWindowLength;
+  const float window = mWindowLength;
+  const float inverseWindow = 1.0f / window;
+  // Phases stay in [0, 1] and speeds within +-4, so with a window of 10 samples or more a
+  // step |1 - speed| / window is about 0.5 at most and every phase sum lies in [-1, 2).
+  const bool smallSteps = window >= 10.0f;
+  const float smoothing = mSmoothing;
+  const int len = mLineLength;
+  float *line = mLine;
+  int writeIndex = mWriteIndex;
+  float4 speed = simd_load(mVoices.speed);
+  float4 phaseA = simd_load(mVoices.phaseA);
+  float4 phaseB = simd_load(mVoices.phaseB);
+  float4 offsetA = simd_load(mVoices.offsetA);
+  float4 offsetB = simd_load(mVoices.offsetB);
 
   for (int j = 0; j < n; j++) {
     const float x = in[j];
-    mLine[mWriteIndex] = x;
-    if (mFilled < mLineLength) mFilled++;
-    const bool searching = mFilled >= mLineLength;
+    line[writeIndex] = x;
+    if (mFilled < len) mFilled++;
+
+    const float4 target = float4{speeds[0][j], speeds[1][j], speeds[2][j], 1.0f};
+    speed = dsp::onePoleStep(speed, dsp::clampNanHigh(target, -kSpeedLimit, kSpeedLimit), smoothing);
+    const float4 inc = (1.0f - speed) * inverseWindow;
+    const float4 hA = phaseA + inc;
+    const float4 hB = phaseB + inc;
+    phaseA = hA - (smallSteps ? dsp::floorNearUnit(hA) : dsp::floorLanes(hA));
+    phaseB = hB - (smallSteps ? dsp::floorNearUnit(hB) : dsp::floorLanes(hB));
+    if (mFilled >= len) {
+      const auto wrappedA = hA < 0.0f || hA >= 1.0f;
+      const auto wrappedB = hB < 0.0f || hB >= 1.0f;
+      const auto wrapped = wrappedA || wrappedB;
+      if (wrapped[0] || (voiceCount > 1 && wrapped[1]) || (voiceCount > 2 && wrapped[2])) {
+        mWriteIndex = writeIndex;
+        for (int k = 0; k < voiceCount; k++) {
+          if (wrappedA[k]) offsetA[k] = searchSplice(phaseA[k], offsetB[k], phaseB[k]);
+          if (wrappedB[k]) offsetB[k] = searchSplice(phaseB[k], offsetA[k], phaseA[k]);
+        }
+      }
+    }
+    // Each head at writeIndex - 1 - offset - phase * window, wrapped once and interpolated.
+    const float newest = (float)writeIndex - 1.0f;
+    const float4 a = dsp::readLinearWrapped(line, len, newest - offsetA - phaseA * window);
+    const float4 b = dsp::readLinearWrapped(line, len, newest - offsetB - phaseB * window);
+    const float4 weightB = dsp::absLanes(2.0f * phaseA - 1.0f);
+    const float4 voice = b * weightB + a * (1.0f - weightB);
 
     float sum = 0.0f;
-    for (int k = 0; k < voiceCount; k++) {
-      Voice &v = mVoices[k];
-      v.speed = dsp::onePoleStep(v.speed, dsp::clampNanHigh(speeds[k][j], -kSpeedLimit, kSpeedLimit), mSmoothing);
-      const float inc = (1.0f - v.speed) * inverseWindow;
-      const float hA = v.phaseA + inc;
-      const float hB = v.phaseB + inc;
-      v.phaseA = hA - floorf(hA);
-      v.phaseB = hB - floorf(hB);
-      if (searching) {
-        if (hA < 0.0f || hA >= 1.0f) v.offsetA = searchSplice(v.phaseA, v.offsetB, v.phaseB);
-        if (hB < 0.0f || hB >= 1.0f) v.offsetB = searchSplice(v.phaseB, v.offsetA, v.phaseA);
-      }
-      const float a = readHead(v.offsetA, v.phaseA);
-      const float b = readHead(v.offsetB, v.phaseB);
-      const float weightB = fabsf(2.0f * v.phaseA - 1.0f);
-      sum += b * weightB + a * (1.0f - weightB);
-    }
-
+    for (int k = 0; k < voiceCount; k++) sum += voice[k];
     const float wet = sum * voiceGain;
     out[j] = x + (wet - x) * dsp::clampNanHigh(blend[j], 0.0f, 1.0f);
-    mWriteIndex = dsp::nextIndex(mWriteIndex, mLineLength);
+    writeIndex = dsp::nextIndex(writeIndex, len);
   }
+
+  mWriteIndex = writeIndex;
+  simd_store(mVoices.speed, speed);
+  simd_store(mVoices.phaseA, phaseA);
+  simd_store(mVoices.phaseB, phaseB);
+  simd_store(mVoices.offsetA, offsetA);
+  simd_store(mVoices.offsetB, offsetB);
 }

@@ -17,6 +17,11 @@ public:
   void setVoiceCount(int n);
   int getVoiceCount() const;
 
+  // The splice search on a line of len samples written up to writeIndex - 1, with a window
+  // of windowLength samples and offsets up to maxLag: what the unit runs when a head wraps.
+  static float searchSpliceIn(const float *line, int len, int writeIndex, float windowLength, int maxLag, float phaseX,
+                              float offsetY, float phaseY);
+
   od::Inlet mIn{"In"};
   od::Outlet mOut{"Out"};
   od::Inlet mBlend{"Blend"};
@@ -27,16 +32,16 @@ public:
   static constexpr int kMaxVoices = 3;
 
 private:
-  struct Voice {
-    float phaseA = 0.0f;
-    float phaseB = 0.5f;
-    float offsetA = 0.0f;
-    float offsetB = 0.0f;
-    float speed = 1.0f;
+  // Voice state, one lane per voice (the fourth lane is unused): the two heads' phases and
+  // splice offsets and the smoothed speed.
+  struct Voices {
+    float phaseA[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    float phaseB[4] = {0.5f, 0.5f, 0.5f, 0.5f};
+    float offsetA[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    float offsetB[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    float speed[4] = {1.0f, 1.0f, 1.0f, 1.0f};
   };
 
-  // The line at writeIndex - 1 - offset - phase * windowLength, wrapped once and interpolated.
-  float readHead(float offset, float phase) const;
   // The splice offset of a head that wrapped to phaseX, matched against the other head.
   float searchSplice(float phaseX, float offsetY, float phaseY) const;
 
@@ -49,5 +54,5 @@ private:
   int mFilled = 0;
   float mWindowLength;
   float mSmoothing;
-  Voice mVoices[kMaxVoices];
+  Voices mVoices;
 };

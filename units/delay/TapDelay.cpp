@@ -86,33 +86,47 @@ void TapDelay::process() {
   const float window = mWindowLength;
   const int len = mBufferLength;
 
+  // The four taps run as the four lanes of vectors, each lane with the arithmetic of one tap.
+  const float4 tapNumber = {1.0f, 2.0f, 3.0f, 4.0f};
+  float *buffer = mBuffer;
+  float4 ratio = simd_load(mTapRatio);
+  float4 phase = simd_load(mTapPhase);
+  float smoothedDelay = mSmoothedDelay;
+  int writeIndex = mWriteIndex;
+  const float timeSmoothing = mTimeSmoothing;
+  const float pitchSmoothing = mPitchSmoothing;
+
   for (int i = 0; i < n; i++) {
     const float t = dsp::clampNanHigh(time[i], kMinTime, kMaxTime);
-    mSmoothedDelay = dsp::onePoleStep(mSmoothedDelay, t * sr, mTimeSmoothing);
+    smoothedDelay = dsp::onePoleStep(smoothedDelay, t * sr, timeSmoothing);
     const bool reversed = reverse[i] > kReverseThreshold;
 
+    float4 p = dsp::clampNanHigh(float4{pitch[0][i], pitch[1][i], pitch[2][i], pitch[3][i]}, -kMaxRatio, kMaxRatio);
+    if (reversed) p = -p;
+    ratio = dsp::onePoleStep(ratio, p, pitchSmoothing);
+    phase = dsp::advancePhase(phase, (1.0f - ratio) / window);
+    const float4 base = ((float)writeIndex - 1.0f) - tapNumber * smoothedDelay;
+    const float4 y = dsp::twoHeadRead(buffer, len, base, -window, phase);
+
     float mix = 0.0f;
-    float lastTap = 0.0f;
     for (int k = 0; k < kTaps; k++) {
-      float p = dsp::clampNanHigh(pitch[k][i], -kMaxRatio, kMaxRatio);
-      if (reversed) p = -p;
-      mTapRatio[k] = dsp::onePoleStep(mTapRatio[k], p, mPitchSmoothing);
-      mTapPhase[k] = dsp::advancePhase(mTapPhase[k], (1.0f - mTapRatio[k]) / window);
-      const float base = (float)mWriteIndex - 1.0f - (float)(k + 1) * mSmoothedDelay;
-      const float y = dsp::twoHeadRead(mBuffer, len, base, -window, mTapPhase[k]);
-      taps[k][i] = y;
-      mix += y * level[k][i];
-      lastTap = y;
+      taps[k][i] = y[k];
+      mix += y[k] * level[k][i];
     }
 
     const float fb = dsp::clampNanHigh(feedback[i], 0.0f, kMaxFeedback);
-    const float x = dsp::clampNanHigh(lastTap * fb, -kFeedbackDrive, kFeedbackDrive);
-    mBuffer[mWriteIndex] = in[i] + dsp::saturate(x);
+    const float x = dsp::clampNanHigh(y[kTaps - 1] * fb, -kFeedbackDrive, kFeedbackDrive);
+    buffer[writeIndex] = in[i] + dsp::saturate(x);
 
     const float beta = dsp::clampNanHigh(blend[i], 0.0f, 1.0f);
     out[i] = in[i] + (mix - in[i]) * beta;
-    mWriteIndex = dsp::nextIndex(mWriteIndex, len);
+    writeIndex = dsp::nextIndex(writeIndex, len);
   }
+
+  simd_store(mTapRatio, ratio);
+  simd_store(mTapPhase, phase);
+  mSmoothedDelay = smoothedDelay;
+  mWriteIndex = writeIndex;
 }
 
 TapDelayStereoMixer::TapDelayStereoMixer() {

@@ -1,8 +1,7 @@
 #include "Kick.h"
 
 #include <dsp/Clamp.h>
-
-#include <algorithm>
+#include <od/simd.h>
 
 namespace {
 constexpr float kPitchTime = 0.045f; // pitch sweep time constant, s (squared: 22.5 ms audible)
@@ -13,6 +12,7 @@ constexpr float kSweepDepth = 9.0f;          // punch 1 starts at 1 + 9 = ten ti
 constexpr float kDriveGain = 4.0f;           // drive 1 pushes the sum by 1 + 4
 constexpr float kClickNoiseScale = 3.25962896e-10f; // 0.7 / 2^31: noise within +-0.7
 constexpr float kMaxFrequencyShare = 0.45f;  // of the sample rate
+constexpr int kBlock = 64;                   // samples per block of the inner passes
 } // namespace
 
 Kick::Kick() {
@@ -47,26 +47,59 @@ void Kick::process() {
   const float makeUp = 1.0f / (1.0f + drive);
   const float maxFrequency = kMaxFrequencyShare * sampleRate;
 
-  for (int i = 0; i < n; i++) {
-    if (mGate.strikes(trigger[i])) {
-      mPhase = 0.0f;
-      mAmplitude.strike();
-      mPitch.strike();
-      mClickLevel.strike();
+  // In blocks: the recursive parts (strikes, envelopes, noise, phase) run sample by sample
+  // on locals stored back at the end, the rest four lanes at a time with the same float
+  // operations per sample.
+  const float4 punchDepth = simd_set(kSweepDepth * punch);
+  const float pitchDecay = mPitchDecay;
+  const float clickDecay = mClickDecay;
+  dsp::TriggerEdge gate = mGate;
+  dsp::DecayEnvelope amplitudeEnvelope = mAmplitude;
+  dsp::DecayEnvelope pitchEnvelope = mPitch;
+  dsp::DecayEnvelope clickEnvelope = mClickLevel;
+  dsp::LcgNoise noiseSource = mNoise;
+  float cyclePhase = mPhase;
+  for (int start = 0; start < n; start += kBlock) {
+    const int count = n - start < kBlock ? n - start : kBlock;
+    const float *trig = trigger + start;
+    float amplitude[kBlock], pitch[kBlock], clickLevel[kBlock], noise[kBlock], step[kBlock];
+    bool strike[kBlock];
+    for (int i = 0; i < count; i++) {
+      strike[i] = gate.strikes(trig[i]);
+      if (strike[i]) {
+        amplitudeEnvelope.strike();
+        pitchEnvelope.strike();
+        clickEnvelope.strike();
+      }
+      amplitude[i] = amplitudeEnvelope.step(amplitudeDecay);
+      pitch[i] = pitchEnvelope.step(pitchDecay);
+      clickLevel[i] = clickEnvelope.step(clickDecay);
+      noise[i] = noiseSource.next(kClickNoiseScale);
     }
-    const float amplitude = mAmplitude.step(amplitudeDecay);
-    const float pitch = mPitch.step(mPitchDecay);
-    const float clickLevel = mClickLevel.step(mClickDecay);
-
-    const float t = tune[i];
-    if (t >= 0.0f) { // a negative "Tune" holds the phase
-      const float f = std::min(t, maxFrequency) * (1.0f + kSweepDepth * punch * (pitch * pitch));
-      dsp::advancePhase(mPhase, f, maxFrequency, sampleRate);
+    // Phase steps f / rate; a negative (or NaN) "Tune" holds the phase.
+    for (int i = 0; i < count; i += 4) {
+      const float4 t = simd_load(tune + start + i);
+      const float4 p = simd_load(pitch + i);
+      const float4 limited = maxFrequency < t ? simd_set(maxFrequency) : t; // std::min(t, maxFrequency)
+      const float4 f = limited * (1.0f + punchDepth * (p * p));
+      simd_store(step + i, dsp::phaseStep(f, maxFrequency, sampleRate));
     }
-    const float tone = dsp::halfCycleSine(mPhase);
-    const float noise = mNoise.next(kClickNoiseScale);
-
-    const float x = noise * click * clickLevel + tone * amplitude;
-    out[i] = dsp::drumSaturate(x * driveGain) * makeUp;
+    float phase[kBlock];
+    for (int i = 0; i < count; i++) {
+      if (strike[i]) cyclePhase = 0.0f;
+      if (tune[start + i] >= 0.0f) dsp::stepPhase(cyclePhase, step[i]);
+      phase[i] = cyclePhase;
+    }
+    for (int i = 0; i < count; i += 4) {
+      const float4 tone = dsp::halfCycleSine(simd_load(phase + i));
+      const float4 x = simd_load(noise + i) * click * simd_load(clickLevel + i) + tone * simd_load(amplitude + i);
+      simd_store(out + start + i, dsp::drumSaturate(x * driveGain) * makeUp);
+    }
   }
+  mGate = gate;
+  mAmplitude = amplitudeEnvelope;
+  mPitch = pitchEnvelope;
+  mClickLevel = clickEnvelope;
+  mNoise = noiseSource;
+  mPhase = cyclePhase;
 }
