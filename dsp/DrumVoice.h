@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 // The building blocks every drum voice is wired from: trigger edges, decaying envelopes,
 // phase oscillators with a half-cycle rational sine or a square, LCG noise and the
 // output saturator. Each voice file keeps only its own wiring and constants.
@@ -53,6 +55,16 @@ inline void stepPhase(float &phase, float step) {
 // Advances a phase in cycles by phaseStep(f, maxFrequency, rate).
 inline void advancePhase(float &phase, float frequency, float maxFrequency, float rate) {
   stepPhase(phase, phaseStep(frequency, maxFrequency, rate));
+}
+
+// Advances a fundamental phase at "Tune" (limited to maxFrequency) and an overtone phase at
+// ratio times it; a negative or NaN "Tune" holds both.
+inline void advanceTunedPair(float &fundamental, float &overtone, float tune, float ratio, float maxFrequency,
+                             float rate) {
+  if (!(tune >= 0.0f)) return;
+  const float f = std::min(tune, maxFrequency);
+  advancePhase(fundamental, f, maxFrequency, rate);
+  advancePhase(overtone, ratio * f, maxFrequency, rate);
 }
 
 // Sine of a phase in cycles from the rational half-wave 16u / (5 - 4u), u = x(1 - x):

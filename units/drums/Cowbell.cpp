@@ -62,12 +62,7 @@ void Cowbell::process() {
     const float body = mBody.step(bodyDecay);
     const float clankLevel = mClankLevel.step(mClankDecay);
 
-    const float t = tune[i];
-    if (t >= 0.0f) { // a negative "Tune" holds both phases
-      const float f = std::min(t, maxFrequency);
-      dsp::advancePhase(mPhase1, f, maxFrequency, sampleRate);
-      dsp::advancePhase(mPhase2, kSecondRatio * f, maxFrequency, sampleRate);
-    }
+    dsp::advanceTunedPair(mPhase1, mPhase2, tune[i], kSecondRatio, maxFrequency, sampleRate);
     const float q = (dsp::square(mPhase1) + dsp::square(mPhase2)) / 2.0f;
 
     mHighPass = dsp::onePoleStep(mHighPass, q, highPassStep);

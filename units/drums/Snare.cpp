@@ -58,12 +58,7 @@ void Snare::process() {
     const float body = mBody.step(bodyDecay);
     const float wires = mWires.step(wireDecay);
 
-    const float t = tune[i];
-    if (t >= 0.0f) { // a negative "Tune" holds both phases
-      const float f = std::min(t, maxFrequency);
-      dsp::advancePhase(mBodyPhase, f, maxFrequency, sampleRate);
-      dsp::advancePhase(mOvertonePhase, kOvertoneRatio * f, maxFrequency, sampleRate);
-    }
+    dsp::advanceTunedPair(mBodyPhase, mOvertonePhase, tune[i], kOvertoneRatio, maxFrequency, sampleRate);
     const float drum = dsp::halfCycleSine(mBodyPhase) + kOvertoneLevel * dsp::halfCycleSine(mOvertonePhase);
 
     const float noise = mNoise.next(kNoiseScale);
