@@ -242,7 +242,6 @@ case_interrupted_render_leaves_no_file() {
 
 case_units_are_read_from_descriptions() {
   "$QVZ" units > units.txt 2> stderr.txt || { fail "units: $(cat stderr.txt)"; return 1; }
-  [ "$(grep -c '^[A-Z]' units.txt)" = 29 ] || { fail "$(grep -c '^[A-Z]' units.txt) library classes listed, expected 29"; return 1; }
   grep -qx "od.Clock" units.txt || { fail "od.Clock missing"; return 1; }
   "$QVZ" units TapDelay > one.txt || { fail "units TapDelay"; return 1; }
   [ "$(head -1 one.txt)" = TapDelay ] || { fail "units TapDelay: $(cat one.txt)"; return 1; }
@@ -252,11 +251,12 @@ case_units_are_read_from_descriptions() {
   "$QVZ" units SoftClip | grep -Eq 'Algo +choice +4 tanh, 5 sine.* default 4' || { fail "SoftClip Algo choices"; return 1; }
   "$QVZ" units od.Sine | grep -Eq 'Frequency .* default 440' || { fail "od.Sine Frequency"; return 1; }
   "$QVZ" units --json > units.json || { fail "units --json"; return 1; }
-  python3 - units.json <<'PY' || { fail "units --json is not what tools expect"; return 1; }
+  python3 - units.json units.txt <<'PY' || { fail "units --json is not what tools expect"; return 1; }
 import json, sys
 classes = json.load(open(sys.argv[1]))
 names = [c["name"] for c in classes]
-assert len(names) == 34 and names[0] == "BitCrush" and "od.Sine" in names, names
+listed = [l.split("(")[0].strip() for l in open(sys.argv[2]) if l[:1].isalpha()]
+assert names == listed and names[0] == "BitCrush" and names.index("od.Sine") > names.index("CatPhoto"), (names, listed)
 tap = next(c for c in classes if c["name"] == "TapDelay")
 time = next(p for p in tap["ports"] if p["name"] == "Time")
 assert (time["kind"], time["role"], time["min"], time["max"], time["default"], time["unit"]) == ("inlet", "control", 0.02, 0.5, 0.3, "s"), time

@@ -112,15 +112,15 @@ TEST(Descriptions, EveryAudioClassIsRegisteredAndEveryRegisteredClassDescribed) 
     EXPECT_NE(entry.description, nullptr) << entry.name;
     registered.insert(entry.name);
   }
-  int library = 0;
+  std::set<std::string> names;
   for (const ClassDescription *d : od::libraryDescriptions()) {
-    library++;
+    EXPECT_TRUE(names.insert(d->name).second) << d->name << " is listed twice";
     if (d->ports.count) {
       EXPECT_EQ(registered.count(d->name), 1u) << d->name;
     }
     EXPECT_EQ(od::findDescription(d->name), d);
   }
-  EXPECT_EQ(library, 29);
+  EXPECT_FALSE(names.empty());
   std::set<std::string> host;
   for (const auto &object : hostObjects()) host.insert(object.first);
   for (const ClassDescription *d : od::hostDescriptions()) EXPECT_EQ(host.count(d->name), 1u) << d->name;
