@@ -1,8 +1,10 @@
 #include "Plot.h"
 #include "Failure.h"
+#include "OutputFile.h"
 
 #include <fftw3.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -135,9 +137,13 @@ void drawSpectrum(Image &image, int top, const std::vector<float> &samples, int 
 }
 
 void savePng(const std::string &path, const Image &image) {
-  const std::string temporary = temporaryNameFor(path);
-  FILE *file = std::fopen(temporary.c_str(), "wb");
-  if (!file) throw Failure("cannot write plot '" + path + "': " + std::strerror(errno));
+  OutputFile output(path, "plot ");
+  const int fd = dup(output.descriptor());
+  FILE *file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+  if (!file) {
+    if (fd >= 0) close(fd);
+    throw Failure("cannot write plot '" + path + "': " + std::strerror(errno));
+  }
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   volatile bool written = false; // survives a longjmp from libpng
@@ -152,15 +158,14 @@ void savePng(const std::string &path, const Image &image) {
   }
   png_destroy_write_struct(&png, &info);
   const bool closed = std::fclose(file) == 0;
-  if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    throw Failure("cannot write plot '" + path + "'");
-  }
+  if (!written || !closed) throw Failure("cannot write plot '" + path + "'");
+  output.commit();
 }
 
 } // namespace
 
-void writePlot(const std::string &path, const Audio &audio) {
+void writePlot(const std::string &path, const Audio &audio, const std::vector<std::string> &names,
+               const std::string &title) {
   const int channels = std::max(1, (int)audio.channels.size());
   const int stripe = kWaveHeight + kSpectrumHeight;
   Image image(kWidth, channels * stripe + (channels - 1) * kGap);
