@@ -17,10 +17,11 @@ sox -V1 -n -r 8000 -c 2 -b 16 in.wav synth 0.5 sine 300 sine 500 || { echo "FAIL
 case_targets_that_are_not_regular_files() {
   # A FIFO receives the whole WAV and stays a FIFO.
   mkfifo pipe.wav
-  cat pipe.wav > received.wav &
-  "$QVZ" render tone.lua -o pipe.wav --seconds 0.25 > /dev/null 2> stderr.txt || { fail "FIFO: $(cat stderr.txt)"; return 1; }
-  wait
-  [ -p pipe.wav ] || { fail "the FIFO was replaced"; return 1; }
+  timeout 60 cat pipe.wav > received.wav &
+  local reader=$!
+  "$QVZ" render tone.lua -o pipe.wav --seconds 0.25 > /dev/null 2> stderr.txt || { kill $reader; fail "FIFO: $(cat stderr.txt)"; return 1; }
+  [ -p pipe.wav ] || { kill $reader; fail "the FIFO was replaced"; return 1; }
+  wait $reader
   check_wav received.wav 12000 2 48000 || return 1
   # A symlink is followed: the link stays, its target holds the render.
   ln -s target.wav link.wav
@@ -219,6 +220,21 @@ case_sample_paths_from_the_patch_folder() {
   rm -rf patches elsewhere
 }
 
+case_install_under_a_prefix() {
+  DESTDIR="$WORK/stage" cmake --install "$QVZ_BUILD" --prefix /opt/qvz > /dev/null || { fail "cmake --install"; return 1; }
+  local root="$WORK/stage/opt/qvz" file
+  for file in bin/qvz share/man/man1/qvz.1 lib/libodhost.so lib/lua/5.4/od.so lib/lua/5.4/qvz_libQuorvani.so \
+    share/quorvani/examples/mixing.lua; do
+    [ -e "$root/$file" ] || { fail "$file not installed"; return 1; }
+  done
+  # Both the installed program and the stock interpreter find the modules there.
+  "$root/bin/qvz" render "$root/share/quorvani/examples/mixing.lua" -o out.wav --seconds 0.2 > /dev/null 2> stderr.txt ||
+    { fail "installed qvz: $(cat stderr.txt)"; return 1; }
+  LUA_CPATH="$root/lib/lua/5.4/?.so" lua5.4 -e 'require "od"; assert(require("qvz_libQuorvani").BitCrush())' ||
+    { fail "lua5.4 cannot load the installed modules"; return 1; }
+  rm -rf "$WORK/stage" out.wav
+}
+
 run_case "targets that are not regular files" case_targets_that_are_not_regular_files
 run_case "input kept" case_refuses_to_destroy_the_input
 run_case "RF64 and free space" case_rf64_headers_and_free_space
@@ -228,6 +244,7 @@ run_case "channel counts" case_channel_counts
 run_case "plot memory" case_plot_memory_is_a_clear_error
 run_case "units as units" case_units_run_through_their_own_process
 run_case "sample paths" case_sample_paths_from_the_patch_folder
+run_case "installation" case_install_under_a_prefix
 
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]

@@ -106,7 +106,8 @@ void requireModule(lua_State *L, const char *name, const std::string &folder) {
   lua_pushstring(L, name);
   if (lua_pcall(L, 1, 1, 0) != LUA_OK) {
     const std::string reason = lua_tostring(L, -1) ? lua_tostring(L, -1) : "unknown error";
-    throw Failure("cannot load the Lua module '" + std::string(name) + "' from " + folder + "/lua: " +
+    throw Failure("cannot load the Lua module '" + std::string(name) + "' from " + folder + "/lua or " + folder +
+                  "/../lib/lua/5.4: " +
                   reason.substr(0, reason.find('\n')));
   }
   lua_pop(L, 1);
@@ -132,7 +133,8 @@ LuaSession::LuaSession() {
   const std::string folder = executableFolder();
   lua_getglobal(L, "package");
   lua_getfield(L, -1, "cpath");
-  const std::string cpath = folder + "/lua/?.so;" + lua_tostring(L, -1);
+  // Beside the program in a build tree, or under the prefix it was installed to.
+  const std::string cpath = folder + "/lua/?.so;" + folder + "/../lib/lua/5.4/?.so;" + lua_tostring(L, -1);
   lua_pop(L, 1);
   lua_pushstring(L, cpath.c_str());
   lua_setfield(L, -2, "cpath");

@@ -200,6 +200,7 @@ std::string demoPatch() { return std::string(kDemoPatch, kDemoPatchLength); }
 void render(const RenderSettings &settings) {
   checkSettings(settings);
   checkDistinctFiles(settings);
+  if (!settings.plotPath.empty()) checkPlotFont();
 
   std::unique_ptr<AudioReader> input;
   if (!settings.inputPath.empty()) input = std::make_unique<AudioReader>(settings.inputPath);
