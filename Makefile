@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 
 SEEDS ?= 10
 
-.PHONY: all deps configure build demo test bench soak sanitize clean
+.PHONY: all deps configure build demo test bench soak sanitize fuzz clean
 
 all: build
 
@@ -36,6 +36,13 @@ soak: build
 # The robustness suite under AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/).
 sanitize: deps
 	@bash scripts/sanitize
+
+# The long fuzz campaigns: FUZZ_SECONDS per target (default 1800) in the sanitizer build,
+# continuing from the inputs earlier runs kept in build-asan/fuzz/.
+FUZZ_SECONDS ?= 1800
+fuzz: deps
+	@BUILD_ONLY=1 bash scripts/sanitize address
+	@bash scripts/fuzz build-asan $(FUZZ_SECONDS)
 
 clean:
 	@rm -rf $(BUILD)
