@@ -1,5 +1,6 @@
 #include <od/AudioThread.h>
 #include <od/BigHeap.h>
+#include <od/FloatBlock.h>
 #include <od/Object.h>
 #include <od/Random.h>
 
@@ -114,6 +115,32 @@ TEST(Host, BigHeapZeroFillsLimitsAndRefuses) {
   od::BigHeap::free(third);
   EXPECT_EQ(od::BigHeap::allocateZeroed(0), nullptr);
   EXPECT_EQ(od::BigHeap::allocateZeroed(-5), nullptr);
+}
+
+TEST(Host, FloatBlockOwnsItsMemoryAndIsEmptyWhenRefused) {
+  const size_t before = od::BigHeap::inUse();
+  {
+    od::FloatBlock block(250);
+    ASSERT_TRUE(block);
+    EXPECT_EQ(block.length(), 250);
+    EXPECT_EQ(od::BigHeap::inUse(), before + 1000);
+    block.data()[249] = 1.0f;
+    od::FloatBlock moved(std::move(block));
+    EXPECT_FALSE(block);
+    EXPECT_EQ(block.length(), 0);
+    EXPECT_EQ(moved.data()[249], 1.0f);
+    moved.zero();
+    EXPECT_EQ(moved.data()[249], 0.0f);
+    block = od::FloatBlock(4);
+    EXPECT_EQ(od::BigHeap::inUse(), before + 1016);
+  }
+  EXPECT_EQ(od::BigHeap::inUse(), before);
+
+  od::BigHeap::refuseNth(1);
+  od::FloatBlock refused(16);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.length(), 0);
+  EXPECT_FALSE(od::FloatBlock(0x40000000)); // more bytes than an int holds
 }
 
 TEST(Host, FramePoolHandsOutDistinctAlignedFramesAndTakesThemBack) {

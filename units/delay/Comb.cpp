@@ -1,6 +1,6 @@
 #include "Comb.h"
 
-#include <od/BigHeap.h>
+#include <od/FloatBlock.h>
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
@@ -29,15 +29,13 @@ Comb::Comb() {
 
   const float sr = (float)sampleRate();
   mLineLength = dsp::truncToInt(kLineSeconds * sr) + kLineMargin;
-  mLeftLine = (float *)od::BigHeap::allocateZeroed(mLineLength * 2 * (int)sizeof(float));
-  if (mLeftLine) mRightLine = mLeftLine + mLineLength;
+  mMemory = od::FloatBlock(mLineLength * 2);
+  mLeftLine = mMemory.data();
+  if (mMemory) mRightLine = mLeftLine + mLineLength;
   mLowestFrequency = sr / (float)(mLineLength - kReadReserve);
 }
 
-Comb::~Comb() {
-  od::BigHeap::free((char *)mLeftLine);
-  mLeftLine = mRightLine = nullptr;
-}
+Comb::~Comb() = default;
 
 void Comb::process() {
   const int n = globalConfig.frameLength & ~3;
@@ -45,7 +43,7 @@ void Comb::process() {
   const float *inR = mInR.buffer();
   float *outL = mOut.buffer();
   float *outR = mOutR.buffer();
-  if (!mLeftLine) {
+  if (!mMemory) {
     for (int i = 0; i < n; i++) {
       outL[i] = inL[i];
       outR[i] = inR[i];

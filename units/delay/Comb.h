@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/FloatBlock.h>
 #include <od/Object.h>
 
 // Stereo feedback comb filter tuned by frequency: each channel adds its own output delayed
@@ -16,7 +17,7 @@ public:
 
   int lineLength() const { return mLineLength; }
   float lowestFrequency() const { return mLowestFrequency; }
-  bool hasLines() const { return mLeftLine != nullptr; }
+  bool hasLines() const { return (bool)mMemory; }
 
   od::Inlet mIn{"In"};
   od::Inlet mInR{"InR"};
@@ -27,6 +28,7 @@ public:
   od::Option mType{"Type", 1};
 
 private:
+  od::FloatBlock mMemory; // the left line, then the right
   float *mLeftLine = nullptr;
   float *mRightLine = nullptr;
   int mLineLength = 0;

@@ -4,7 +4,7 @@
 #include <dsp/DelayLine.h>
 #include <dsp/OnePole.h>
 #include <dsp/SineWindow.h>
-#include <od/BigHeap.h>
+#include <od/FloatBlock.h>
 
 namespace {
 // Each line holds 10 ms plus 4 samples.
@@ -39,15 +39,12 @@ Flanger::Flanger() {
   mLineLength = (int)(kLineSeconds * sr) + kLineMargin;
   mDelay = kStartSeconds * sr;
   mDelaySmoothing = dsp::onePoleCoefficient(kDelayRate, sr);
-  mLeft = (float *)od::BigHeap::allocateZeroed(mLineLength * 2 * (int)sizeof(float));
-  if (mLeft != nullptr) mRight = mLeft + mLineLength;
+  mMemory = od::FloatBlock(mLineLength * 2);
+  mLeft = mMemory.data();
+  if (mMemory) mRight = mLeft + mLineLength;
 }
 
-Flanger::~Flanger() {
-  od::BigHeap::free((char *)mLeft);
-  mLeft = nullptr;
-  mRight = nullptr;
-}
+Flanger::~Flanger() = default;
 
 void Flanger::process() {
   const int n = globalConfig.frameLength & ~3;
@@ -61,7 +58,7 @@ void Flanger::process() {
   float *outL = mOut.buffer();
   float *outR = mOutR.buffer();
 
-  if (mLeft == nullptr) {
+  if (!mMemory) {
     for (int i = 0; i < n; i++) {
       outL[i] = inL[i];
       outR[i] = inR[i];

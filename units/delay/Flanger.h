@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/FloatBlock.h>
 #include <od/Object.h>
 
 // Stereo flanger: both channels run through short lines whose delay one sine-shaped LFO
@@ -22,6 +23,7 @@ public:
   od::Inlet mBlend{"Blend"};
 
 private:
+  od::FloatBlock mMemory; // the left line, then the right
   float *mLeft = nullptr;
   float *mRight = nullptr;
   int mLineLength;

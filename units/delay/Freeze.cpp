@@ -4,7 +4,7 @@
 #include <dsp/DelayLine.h>
 #include <dsp/OnePole.h>
 #include <dsp/TwoHeadReader.h>
-#include <od/BigHeap.h>
+#include <od/FloatBlock.h>
 
 namespace {
 // Crossfade between dry and loop: time constant 8 ms.
@@ -23,13 +23,11 @@ Freeze::Freeze() {
   const float sr = (float)sampleRate();
   mGainSmoothing = dsp::onePoleCoefficient(kGainRate, sr);
   mBufferLength = sampleRate() + kBufferMargin;
-  mBuffer = (float *)od::BigHeap::allocateZeroed(mBufferLength * (int)sizeof(float));
+  mMemory = od::FloatBlock(mBufferLength);
+  mBuffer = mMemory.data();
 }
 
-Freeze::~Freeze() {
-  od::BigHeap::free((char *)mBuffer);
-  mBuffer = nullptr;
-}
+Freeze::~Freeze() = default;
 
 void Freeze::process() {
   const int n = globalConfig.frameLength & ~3;
@@ -39,7 +37,7 @@ void Freeze::process() {
   const float *size = mSize.buffer();
   float *out = mOut.buffer();
 
-  if (mBuffer == nullptr) {
+  if (!mMemory) {
     for (int i = 0; i < n; i++) out[i] = in[i];
     return;
   }

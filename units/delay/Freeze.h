@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/FloatBlock.h>
 #include <od/Object.h>
 
 // Records the input into a one-second circular buffer; while "Freeze" is high it stops
@@ -19,6 +20,7 @@ public:
   od::Inlet mSize{"Size"};
 
 private:
+  od::FloatBlock mMemory;
   float *mBuffer = nullptr;
   int mBufferLength = 0;
   int mWriteIndex = 0;

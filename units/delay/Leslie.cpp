@@ -5,7 +5,7 @@
 #include <dsp/OnePole.h>
 #include <dsp/Saturator.h>
 #include <dsp/SineWindow.h>
-#include <od/BigHeap.h>
+#include <od/FloatBlock.h>
 
 #include <cmath>
 
@@ -68,15 +68,12 @@ Leslie::Leslie() {
   mHornSlowDown = inertia(kHornSlowDownSeconds, sr);
   mDrumSpeedUp = inertia(kDrumSpeedUpSeconds, sr);
   mDrumSlowDown = inertia(kDrumSlowDownSeconds, sr);
-  mHornLine = (float *)od::BigHeap::allocateZeroed(mLineLength * 2 * (int)sizeof(float));
-  if (mHornLine != nullptr) mDrumLine = mHornLine + mLineLength;
+  mMemory = od::FloatBlock(mLineLength * 2);
+  mHornLine = mMemory.data();
+  if (mMemory) mDrumLine = mHornLine + mLineLength;
 }
 
-Leslie::~Leslie() {
-  od::BigHeap::free((char *)mHornLine);
-  mHornLine = nullptr;
-  mDrumLine = nullptr;
-}
+Leslie::~Leslie() = default;
 
 void Leslie::process() {
   const int n = globalConfig.frameLength & ~3;
@@ -89,7 +86,7 @@ void Leslie::process() {
   float *outL = mOutL.buffer();
   float *outR = mOutR.buffer();
 
-  if (mHornLine == nullptr) {
+  if (!mMemory) {
     for (int i = 0; i < n; i++) {
       outL[i] = in[i];
       outR[i] = in[i];

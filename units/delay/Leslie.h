@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/FloatBlock.h>
 #include <od/Object.h>
 
 // Rotary loudspeaker: the driven input is split at 800 Hz into a horn (high) and a drum
@@ -26,6 +27,7 @@ public:
   float drumSpeed() const { return mDrumSpeed; }
 
 private:
+  od::FloatBlock mMemory; // the horn's line, then the drum's
   float *mHornLine = nullptr;
   float *mDrumLine = nullptr;
   int mLineLength;

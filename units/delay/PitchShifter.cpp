@@ -4,7 +4,7 @@
 #include <dsp/DelayLine.h>
 #include <dsp/OnePole.h>
 #include <dsp/TwoHeadReader.h>
-#include <od/BigHeap.h>
+#include <od/FloatBlock.h>
 #include <od/simd.h>
 
 #include <cmath>
@@ -34,13 +34,11 @@ PitchShifter::PitchShifter() {
   mLineLength = 2 * mMaxLag + 8;
   mWindowLength = kSweepSeconds * sr;
   mSmoothing = dsp::onePoleCoefficient(kSpeedRate, sr);
-  mLine = (float *)od::BigHeap::allocateZeroed(mLineLength * (int)sizeof(float));
+  mMemory = od::FloatBlock(mLineLength);
+  mLine = mMemory.data();
 }
 
-PitchShifter::~PitchShifter() {
-  od::BigHeap::free((char *)mLine);
-  mLine = nullptr;
-}
+PitchShifter::~PitchShifter() = default;
 
 void PitchShifter::setVoiceCount(int n) {
   mVoiceCount = n <= 0 ? 1 : (n < kMaxVoices ? n : kMaxVoices);
@@ -148,7 +146,7 @@ void PitchShifter::process() {
   const float *speeds[kMaxVoices] = {mSpeed1.buffer(), mSpeed2.buffer(), mSpeed3.buffer()};
   float *out = mOut.buffer();
 
-  if (mLine == nullptr) {
+  if (!mMemory) {
     for (int j = 0; j < n; j++) out[j] = in[j];
     return;
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/FloatBlock.h>
 #include <od/Object.h>
 
 // Transposes a mono input with up to three voices. Each voice is a pair of heads sweeping
@@ -49,6 +50,7 @@ private:
   float mVoiceGain = 1.0f;
   int mMaxLag;
   int mLineLength;
+  od::FloatBlock mMemory;
   float *mLine = nullptr;
   int mWriteIndex = 0;
   int mFilled = 0;

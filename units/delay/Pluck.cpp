@@ -1,6 +1,6 @@
 #include "Pluck.h"
 
-#include <od/BigHeap.h>
+#include <od/FloatBlock.h>
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstring>
 
 namespace {
 // Shortest loop time a request is taken for, in seconds.
@@ -54,8 +53,7 @@ void Pluck::deallocate() {
 }
 
 void Pluck::releaseMemory() {
-  od::BigHeap::free(mMemory);
-  mMemory = nullptr;
+  mMemory.release();
   for (int k = 0; k < kVoices; k++) {
     mLine[k] = nullptr;
     mLowpass[k] = mDcIn[k] = mDcOut[k] = 0.0f;
@@ -68,7 +66,7 @@ void Pluck::releaseMemory() {
 
 void Pluck::zero() {
   od::RenderGate::Change change(mMemoryGate);
-  if (mMemory) memset(mMemory, 0, (size_t)mLineLength * kVoices * sizeof(float));
+  mMemory.zero();
   for (int k = 0; k < kVoices; k++) mLowpass[k] = mDcIn[k] = mDcOut[k] = 0.0f;
 }
 
@@ -92,12 +90,12 @@ float Pluck::allocateTimeUpTo(float seconds) {
 
   while (true) {
     const int length = frames * frameLength;
-    mMemory = od::BigHeap::allocateZeroed(length * kVoices * (int)sizeof(float));
+    mMemory = od::FloatBlock(length * kVoices);
     frames >>= 1;
     if (mMemory) {
       mLineLength = length;
       mWriteIndex = 0;
-      for (int k = 0; k < kVoices; k++) mLine[k] = (float *)mMemory + k * length;
+      for (int k = 0; k < kVoices; k++) mLine[k] = mMemory.data() + k * length;
       return (float)mLineLength * samplePeriod();
     }
     if (frames <= 1) return 0.0f;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/FloatBlock.h>
 #include <od/Object.h>
 #include <od/RenderGate.h>
 
@@ -46,7 +47,7 @@ public:
 private:
   void releaseMemory();
 
-  char *mMemory = nullptr;
+  od::FloatBlock mMemory; // the four voices' lines, one after another
   float *mLine[kVoices] = {nullptr, nullptr, nullptr, nullptr};
   int mLineLength = 0;
   int mWriteIndex = 0;

@@ -1,13 +1,12 @@
 #include "ReverseDelay.h"
 
-#include <od/BigHeap.h>
+#include <od/FloatBlock.h>
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 
 namespace {
 // Shortest time a request is taken for, in seconds.
@@ -39,10 +38,8 @@ void ReverseDelay::resetLine(Line &line) {
 }
 
 void ReverseDelay::freeBuffers() {
-  od::BigHeap::free((char *)mLeft.buffer);
-  od::BigHeap::free((char *)mRight.buffer);
-  mLeft.buffer = nullptr;
-  mRight.buffer = nullptr;
+  mLeft.buffer.release();
+  mRight.buffer.release();
   mBufferLength = 0;
   mMaximumDelay = 0;
   resetLine(mLeft);
@@ -56,20 +53,18 @@ void ReverseDelay::deallocate() {
 
 void ReverseDelay::zero() {
   od::RenderGate::Change change(mMemoryGate);
-  const size_t bytes = (size_t)mBufferLength * sizeof(float);
-  if (mLeft.buffer) memset(mLeft.buffer, 0, bytes);
-  if (mRight.buffer) memset(mRight.buffer, 0, bytes);
+  mLeft.buffer.zero();
+  mRight.buffer.zero();
   resetLine(mLeft);
   resetLine(mRight);
 }
 
 bool ReverseDelay::allocate(int samples) {
   freeBuffers();
-  const int bytes = samples * (int)sizeof(float);
-  mLeft.buffer = (float *)od::BigHeap::allocateZeroed(bytes);
+  mLeft.buffer = od::FloatBlock(samples);
   if (!mLeft.buffer) return false;
   if (!isStereo()) return true;
-  mRight.buffer = (float *)od::BigHeap::allocateZeroed(bytes);
+  mRight.buffer = od::FloatBlock(samples);
   if (mRight.buffer) return true;
   freeBuffers();
   return false;
@@ -108,7 +103,7 @@ void ReverseDelay::pushSamples(Line &line, const float *in, float *out, const fl
                                int fadeLength) {
   const int n = globalConfig.frameLength & ~3;
   const int len = mBufferLength;
-  float *s = line.buffer;
+  float *s = line.buffer.data();
   for (int i = 0; i < n; i++) {
     float gain;
     if (line.position >= line.segmentLength) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/FloatBlock.h>
 #include <od/Object.h>
 #include <od/RenderGate.h>
 
@@ -26,7 +27,7 @@ public:
   void process() OD_NONBLOCKING override;
 
   struct Line {
-    float *buffer = nullptr;
+    od::FloatBlock buffer;
     int writeIndex = 0;
     int segmentStart = 0;
     int position = 0;

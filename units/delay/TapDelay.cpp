@@ -1,6 +1,6 @@
 #include "TapDelay.h"
 
-#include <od/BigHeap.h>
+#include <od/FloatBlock.h>
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
@@ -54,13 +54,10 @@ TapDelay::TapDelay() {
   mWindowLength = kWindowSeconds * sr;
   mTimeSmoothing = dsp::onePoleCoefficient(kTimeRate, sr);
   mPitchSmoothing = dsp::onePoleCoefficient(kPitchRate, sr);
-  mBuffer = (float *)od::BigHeap::allocateZeroed(mBufferLength * (int)sizeof(float));
+  mMemory = od::FloatBlock(mBufferLength);
 }
 
-TapDelay::~TapDelay() {
-  od::BigHeap::free((char *)mBuffer);
-  mBuffer = nullptr;
-}
+TapDelay::~TapDelay() = default;
 
 void TapDelay::process() {
   const int n = globalConfig.frameLength & ~3;
@@ -68,7 +65,7 @@ void TapDelay::process() {
   float *out = mOut.buffer();
   float *taps[kTaps] = {mTap1.buffer(), mTap2.buffer(), mTap3.buffer(), mTap4.buffer()};
 
-  if (!mBuffer) {
+  if (!mMemory) {
     for (int i = 0; i < n; i++) {
       out[i] = in[i];
       for (int k = 0; k < kTaps; k++) taps[k][i] = 0.0f;
@@ -88,7 +85,7 @@ void TapDelay::process() {
 
   // The four taps run as the four lanes of vectors, each lane with the arithmetic of one tap.
   const float4 tapNumber = {1.0f, 2.0f, 3.0f, 4.0f};
-  float *buffer = mBuffer;
+  float *buffer = mMemory.data();
   float4 ratio = simd_load(mTapRatio);
   float4 phase = simd_load(mTapPhase);
   float smoothedDelay = mSmoothedDelay;

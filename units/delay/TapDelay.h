@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/FloatBlock.h>
 #include <od/Object.h>
 
 // Four taps at whole multiples of one delay time, each read by its own two-head pitch
@@ -35,10 +36,10 @@ public:
 
   // Samples in the delay line (4 taps at 0.5 s, one window, 8 samples of margin).
   int bufferLength() const { return mBufferLength; }
-  bool hasBuffer() const { return mBuffer != nullptr; }
+  bool hasBuffer() const { return (bool)mMemory; }
 
 private:
-  float *mBuffer = nullptr;
+  od::FloatBlock mMemory;
   int mBufferLength = 0;
   int mWriteIndex = 0;
   float mTapPhase[kTaps] = {0.0f, 0.25f, 0.5f, 0.75f};

@@ -4,7 +4,7 @@
 #include <dsp/DelayLine.h>
 #include <dsp/OnePole.h>
 #include <dsp/TwoHeadReader.h>
-#include <od/BigHeap.h>
+#include <od/FloatBlock.h>
 
 namespace {
 // Shifter window 25 ms; the delayed voices sit up to 10 ms further back.
@@ -43,13 +43,11 @@ Unison::Unison() {
   mSpreadDelay = kSpreadSeconds * sr;
   mDetuneSmoothing = dsp::onePoleCoefficient(kSmoothingRate, sr);
   mSpreadSmoothing = dsp::onePoleCoefficient(kSmoothingRate, sr);
-  mBuffer = (float *)od::BigHeap::allocateZeroed(mBufferLength * (int)sizeof(float));
+  mMemory = od::FloatBlock(mBufferLength);
+  mBuffer = mMemory.data();
 }
 
-Unison::~Unison() {
-  od::BigHeap::free((char *)mBuffer);
-  mBuffer = nullptr;
-}
+Unison::~Unison() = default;
 
 void Unison::process() {
   const int n = globalConfig.frameLength & ~3;
@@ -62,7 +60,7 @@ void Unison::process() {
   float *outR = mOutR.buffer();
   float *outMono = mOutMono.buffer();
 
-  if (mBuffer == nullptr) {
+  if (!mMemory) {
     for (int i = 0; i < n; i++) {
       outL[i] = in[i];
       outR[i] = in[i];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/FloatBlock.h>
 #include <od/Object.h>
 
 // Thickens a mono input into four slightly detuned copies, each a two-head pitch shifter
@@ -23,6 +24,7 @@ public:
   static constexpr int kVoices = 4;
 
 private:
+  od::FloatBlock mMemory;
   float *mBuffer = nullptr;
   int mBufferLength;
   int mWriteIndex = 0;
