@@ -6,6 +6,9 @@
 
 namespace dsp {
 
+// 2 pi in float: the angular rate of a corner is kTwoPi * hertz.
+constexpr float kTwoPi = 6.2831855f;
+
 // Coefficient of a one-pole smoother: k = 1 - exp(-a / sampleRate), where a is the
 // reciprocal of the time constant in seconds. Computed in float, as written.
 inline float onePoleCoefficient(float a, float sampleRate) { return 1.0f - expf(-a / sampleRate); }

@@ -16,7 +16,7 @@ constexpr float kMinimumSeconds = 0.0005f;
 // Half the sweep at full depth: 3.75 ms (the delay swings by twice this).
 constexpr float kDepthSeconds = 0.00375f;
 // Delay smoothing: time constant 2 ms.
-constexpr float kDelayRate = 499.999969f;
+constexpr float kDelayRate = 1.0f / 0.002f;
 // LFO rate limits in Hz.
 constexpr float kMinimumRate = 0.01f;
 constexpr float kMaximumRate = 10.0f;

@@ -8,7 +8,7 @@
 
 namespace {
 // Crossfade between dry and loop: time constant 8 ms.
-constexpr float kGainRate = 124.999992f;
+constexpr float kGainRate = 1.0f / 0.008f;
 // The buffer holds one second plus this margin; loops run from 128 samples to one second.
 constexpr int kBufferMargin = 8;
 constexpr float kShortestLoop = 128.0f;

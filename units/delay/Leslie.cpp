@@ -14,7 +14,7 @@ namespace {
 constexpr float kLineSeconds = 0.004f;
 constexpr int kLineMargin = 4;
 // Crossover lowpass at 800 Hz: 2 pi x 800.
-constexpr float kCrossoverRate = 5026.54834f;
+constexpr float kCrossoverRate = dsp::kTwoPi * 800.0f;
 // Rotor speeds in Hz.
 constexpr float kHornSlow = 0.8f;
 constexpr float kHornFast = 6.8f;

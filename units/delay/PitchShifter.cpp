@@ -13,7 +13,7 @@ namespace {
 // Sweep of each head and the largest splice offset: 40 ms (the float 0.0399999991).
 constexpr float kSweepSeconds = 0.04f;
 // Speed smoothing: time constant 3 ms.
-constexpr float kSpeedRate = 333.33334f;
+constexpr float kSpeedRate = 1.0f / 0.003f;
 // Playback-rate ratios are limited to +-4.
 constexpr float kSpeedLimit = 4.0f;
 // Splice score weights of the slope and curvature mismatch.

@@ -9,12 +9,12 @@
 namespace {
 // 2 pi f for the band corners 120, 350, 1000, 2800 and 8000 Hz.
 constexpr float kTwoPi = 6.2831855f;
-const float kCornerRates[BandSpreader::kCorners] = {753.98224f, 2199.115f, kTwoPi * 1000.0f, kTwoPi * 2800.0f,
+const float kCornerRates[BandSpreader::kCorners] = {kTwoPi * 120.0f, kTwoPi * 350.0f, kTwoPi * 1000.0f, kTwoPi * 2800.0f,
                                                     kTwoPi * 8000.0f};
 // Centre pan at full level: sqrt(0.5) on each side.
 constexpr float kCentreGain = 0.70710677f;
 // Reciprocal of the 3 ms gain glide.
-constexpr float kGainRate = 333.33334f;
+constexpr float kGainRate = 1.0f / 0.003f;
 } // namespace
 
 BandSpreader::BandSpreader() {

@@ -7,7 +7,7 @@
 
 namespace {
 // Reciprocal of the gain smoother's 1 ms time constant, as 1/0.001 rounds in float.
-constexpr float kSmoothingRate = 999.99994f;
+constexpr float kSmoothingRate = 1.0f / 0.001f;
 // Lowest threshold used: keeps the level ratio d / t finite.
 constexpr float kMinThreshold = 0.00001f;
 } // namespace

@@ -12,7 +12,7 @@ namespace {
 // 2 pi x 2000 Hz: the low-pass whose residue is the side band.
 constexpr float kSideBandRate = 12566.371f;
 // 2 pi x 10 Hz: the low-pass whose residue is the DC-free excitation.
-constexpr float kDcRate = 62.831856f;
+constexpr float kDcRate = dsp::kTwoPi * 10.0f;
 // The shaper sees the side band limited to +-1.5.
 constexpr float kShaperLimit = 1.5f;
 

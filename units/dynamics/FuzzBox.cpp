@@ -11,7 +11,7 @@ namespace {
 // 48000 x ln 0.995: the DC blocker pole is 0.995 at 48 kHz, a corner near 38.3 Hz at any rate.
 constexpr float kBlockerRate = -240.60202f;
 // 500 pi: the tone low-pass corner is 250 x 48^tone Hz.
-constexpr float kToneRate = -1570.7964f;
+constexpr float kToneRate = -dsp::kTwoPi * 250.0f;
 constexpr float kToneSpan = 48.0f;
 // Drive gain 1 + 99 drive^2: 1 to 100 on a square-law taper.
 constexpr float kDriveSpan = 99.0f;

@@ -11,7 +11,7 @@
 namespace {
 constexpr float kMinusTwoPi = -6.2831855f;
 // 2 pi x 12 Hz: the output DC blocker.
-constexpr float kBlockerRate = -75.398224f;
+constexpr float kBlockerRate = -dsp::kTwoPi * 12.0f;
 // Both corners stay below 0.42 x sample rate.
 constexpr float kCornerCeiling = 0.42f;
 // Low-pass corner 150 x 120^High Hz (150 Hz to 18 kHz).

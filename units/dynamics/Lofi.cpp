@@ -14,9 +14,9 @@ constexpr float kTwoPi = 6.2831855f;
 constexpr float kLineSeconds = 0.02f;
 constexpr int kLineGuard = 8;
 // Compressor: time constants 4 ms (attack), 300 ms (release), 6 ms (gain), as reciprocals.
-constexpr float kAttackRate = 249.99998f;
-constexpr float kReleaseRate = 3.3333333f;
-constexpr float kGainRate = 166.66667f;
+constexpr float kAttackRate = 1.0f / 0.004f;
+constexpr float kReleaseRate = 1.0f / 0.3f;
+constexpr float kGainRate = 1.0f / 0.006f;
 // 6:1 above 0.12: gain (envelope / 0.12)^(-5/6).
 constexpr float kThreshold = 0.12f;
 constexpr float kInverseThreshold = 8.333334f;
@@ -29,13 +29,13 @@ constexpr float kInputCeiling = 1.15f;
 constexpr float kWetDrive = 1.08f;
 constexpr float kWetCeiling = 1.04f;
 // 2 pi x 450 Hz: the wet tap's low-pass.
-constexpr float kWetRate = -2827.4333f;
+constexpr float kWetRate = -kTwoPi * 450.0f;
 // Smoothing of the triangle (8 ms) and square (12 ms); edge ringing decays in 22 ms.
-constexpr float kTriangleRate = 124.99999f;
-constexpr float kSquareRate = 83.333336f;
-constexpr float kRingDecayRate = -45.454544f;
+constexpr float kTriangleRate = 1.0f / 0.008f;
+constexpr float kSquareRate = 1.0f / 0.012f;
+constexpr float kRingDecayRate = -1.0f / 0.022f;
 // 2 pi x 16 Hz: the edge ringing.
-constexpr float kRingRate = 100.53097f;
+constexpr float kRingRate = kTwoPi * 16.0f;
 constexpr float kRingLevel = 0.028f;
 constexpr float kRingedLimit = 1.03f;
 // 2.8 ms taps; the float constant of the fixed tap is one step above 0.0028.
