@@ -52,8 +52,8 @@ inline void stepPhase(float &phase, float step) {
   if (phase >= 1.0f) phase -= floorf(phase);
 }
 
-// Advances a phase in cycles by phaseStep(f, maxFrequency, rate).
-inline void advancePhase(float &phase, float frequency, float maxFrequency, float rate) {
+// Advances a phase in cycles at a frequency: by phaseStep(f, maxFrequency, rate).
+inline void advancePhaseAt(float &phase, float frequency, float maxFrequency, float rate) {
   stepPhase(phase, phaseStep(frequency, maxFrequency, rate));
 }
 
@@ -63,22 +63,8 @@ inline void advanceTunedPair(float &fundamental, float &overtone, float tune, fl
                              float rate) {
   if (!(tune >= 0.0f)) return;
   const float f = std::min(tune, maxFrequency);
-  advancePhase(fundamental, f, maxFrequency, rate);
-  advancePhase(overtone, ratio * f, maxFrequency, rate);
-}
-
-// Sine of a phase in cycles from the rational half-wave 16u / (5 - 4u), u = x(1 - x):
-// exactly 0 at 0 and 0.5, exactly +-1 at 0.25 and 0.75.
-inline float halfCycleSine(float phase) {
-  return phase < 0.5f ? sineWindow(2.0f * phase) : -sineWindow(2.0f * phase - 1.0f);
-}
-
-// halfCycleSine on each lane.
-inline float4 halfCycleSine(float4 phase) {
-  const auto firstHalf = phase < 0.5f;
-  const float4 twice = 2.0f * phase;
-  const float4 window = sineWindow(firstHalf ? twice : twice - 1.0f);
-  return firstHalf ? window : -window;
+  advancePhaseAt(fundamental, f, maxFrequency, rate);
+  advancePhaseAt(overtone, ratio * f, maxFrequency, rate);
 }
 
 // Square wave of a phase in cycles: +1 for the first half cycle, -1 for the second.

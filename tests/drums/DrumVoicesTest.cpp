@@ -60,11 +60,11 @@ TEST(DrumMechanics, NoiseSequencesStartFromTheirSeeds) {
 }
 
 TEST(DrumMechanics, HalfCycleSineHitsItsExactPoints) {
-  EXPECT_EQ(dsp::halfCycleSine(0.0f), 0.0f);
-  EXPECT_EQ(dsp::halfCycleSine(0.25f), 1.0f);
-  EXPECT_EQ(dsp::halfCycleSine(0.5f), 0.0f);
-  EXPECT_EQ(dsp::halfCycleSine(0.75f), -1.0f);
-  for (float p = 0.01f; p < 1.0f; p += 0.0937f) EXPECT_NEAR(dsp::halfCycleSine(p), std::sin(6.2831853f * p), 0.0025f);
+  EXPECT_EQ(dsp::sineTurns(0.0f), 0.0f);
+  EXPECT_EQ(dsp::sineTurns(0.25f), 1.0f);
+  EXPECT_EQ(dsp::sineTurns(0.5f), 0.0f);
+  EXPECT_EQ(dsp::sineTurns(0.75f), -1.0f);
+  for (float p = 0.01f; p < 1.0f; p += 0.0937f) EXPECT_NEAR(dsp::sineTurns(p), std::sin(6.2831853f * p), 0.0025f);
 }
 
 // ---- what every voice shares -------------------------------------------------------------

@@ -56,7 +56,7 @@ TEST(Kick, FirstSamplesFollowTheVoiceArithmetic) {
   EXPECT_LT(firstPhase, 10.0f * 1000.0f / kRate);
   EXPECT_GT(firstPhase, 9.99f * 1000.0f / kRate);
   EXPECT_FLOAT_EQ(kick(1000.0f, 1.0f, 1.0f, 0.0f, 0.0f)[0],
-                  dsp::saturate(dsp::halfCycleSine(firstPhase) * dsp::decayFactor(1.0f, kRate)));
+                  dsp::saturate(dsp::sineTurns(firstPhase) * dsp::decayFactor(1.0f, kRate)));
 }
 
 TEST(Kick, TriggerEdges) {
@@ -174,7 +174,7 @@ TEST(Tom, BendAndStickNoise) {
   // Bend 1: the first sample runs at Tune x (1 + 1.4k), with the first noise value added.
   const float k = dsp::decayFactor(0.12f, kRate);
   const float noise = (float)(int32_t)0x66143368u * 1.16415322e-10f * dsp::decayFactor(0.008f, kRate);
-  const float tone = dsp::halfCycleSine(100.0f * (1.0f + 1.4f * k) / kRate) * dsp::decayFactor(2.0f, kRate);
+  const float tone = dsp::sineTurns(100.0f * (1.0f + 1.4f * k) / kRate) * dsp::decayFactor(2.0f, kRate);
   EXPECT_FLOAT_EQ(tom(100.0f, 2.0f, 1.0f)[0], dsp::drumSaturate(noise + tone));
 
   // After the 8 ms stick burst: 480 Hz changes sign 96 times in 0.1 s; bent, far more often.

@@ -77,8 +77,8 @@ TEST(LaneHelpers, ArithmeticMatchesTheScalarFormsBitForBit) {
   for (float &x : unit) x = fabsf(x);
   expectLanesMatch(unit, [](float4 x) { return dsp::sineWindow(x); }, [](float x) { return dsp::sineWindow(x); },
                    "sineWindow");
-  expectLanesMatch(unit, [](float4 x) { return dsp::halfCycleSine(x); },
-                   [](float x) { return dsp::halfCycleSine(x); }, "halfCycleSine");
+  expectLanesMatch(unit, [](float4 x) { return dsp::sineTurns(x); },
+                   [](float x) { return dsp::sineTurns(x); }, "sineTurns");
   std::vector<float> sums = sampleInputs(2.0f, 4000, 3);
   for (float &x : sums)
     if (!(x >= -1.0f && x < 2.0f)) x = -0.0f;

@@ -83,7 +83,7 @@ void Cymbal::process() {
     const float t = tune[i];
     if (t >= 0.0f) { // a negative "Tune" freezes the squares
       const float f = std::min(t, maxFrequency);
-      for (int k = 0; k < kOscillators; k++) dsp::advancePhase(mPhases[k], f * kRatios[k], maxFrequency, rate);
+      for (int k = 0; k < kOscillators; k++) dsp::advancePhaseAt(mPhases[k], f * kRatios[k], maxFrequency, rate);
     }
     float q[kOscillators];
     for (int k = 0; k < kOscillators; k++) q[k] = dsp::square(mPhases[k]);

@@ -63,7 +63,7 @@ void HiHat::process() {
     const float t = tune[i];
     if (t >= 0.0f) { // a negative "Tune" freezes the squares
       const float f = std::min(t, maxFrequency);
-      for (int k = 0; k < kOscillators; k++) dsp::advancePhase(mPhases[k], f * kRatios[k], maxFrequency, sampleRate);
+      for (int k = 0; k < kOscillators; k++) dsp::advancePhaseAt(mPhases[k], f * kRatios[k], maxFrequency, sampleRate);
     }
     float sum = 0.0f;
     for (int k = 0; k < kOscillators; k++) sum += dsp::square(mPhases[k]);

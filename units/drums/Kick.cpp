@@ -91,7 +91,7 @@ void Kick::process() {
       phase[i] = cyclePhase;
     }
     for (int i = 0; i < count; i += 4) {
-      const float4 tone = dsp::halfCycleSine(simd_load(phase + i));
+      const float4 tone = dsp::sineTurns(simd_load(phase + i));
       const float4 x = simd_load(noise + i) * click * simd_load(clickLevel + i) + tone * simd_load(amplitude + i);
       simd_store(out + start + i, dsp::drumSaturate(x * driveGain) * makeUp);
     }

@@ -59,7 +59,7 @@ void Snare::process() {
     const float wires = mWires.step(wireDecay);
 
     dsp::advanceTunedPair(mBodyPhase, mOvertonePhase, tune[i], kOvertoneRatio, maxFrequency, sampleRate);
-    const float drum = dsp::halfCycleSine(mBodyPhase) + kOvertoneLevel * dsp::halfCycleSine(mOvertonePhase);
+    const float drum = dsp::sineTurns(mBodyPhase) + kOvertoneLevel * dsp::sineTurns(mOvertonePhase);
 
     const float noise = mNoise.next(kNoiseScale);
     mNoiseLowPass = dsp::onePoleStep(mNoiseLowPass, noise, lowPassStep);

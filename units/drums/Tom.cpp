@@ -53,9 +53,9 @@ void Tom::process() {
     const float t = tune[i];
     if (t >= 0.0f) { // a negative "Tune" holds the phase
       const float f = std::min(t, maxFrequency) * (1.0f + bendDepth * pitch);
-      dsp::advancePhase(mPhase, f, maxFrequency, sampleRate);
+      dsp::advancePhaseAt(mPhase, f, maxFrequency, sampleRate);
     }
-    const float tone = dsp::halfCycleSine(mPhase);
+    const float tone = dsp::sineTurns(mPhase);
     const float noise = mNoise.next(kStickNoiseScale);
 
     out[i] = dsp::drumSaturate(noise * stick + tone * amplitude);
