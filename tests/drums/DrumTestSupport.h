@@ -4,7 +4,7 @@
 
 #include <od/Object.h>
 
-#include "support/Harness.h"
+#include "support/Stream.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,26 +24,16 @@ inline std::vector<float> play(od::Object &voice, od::Outlet &out, const Strikes
   for (const auto &strike : strikes) gates.push_back(feeder.feed(*strike.first));
   const int n = globalConfig.frameLength;
   std::vector<float> result;
-  for (long start = 0; start < samples; start += n) {
+  auto pulses = [&](int start, int) {
     for (size_t g = 0; g < strikes.size(); g++)
       for (int j = 0; j < n; j++) {
         const auto &at = strikes[g].second;
         gates[g][j] = std::find(at.begin(), at.end(), start + j) != at.end() ? 1.0f : 0.0f;
       }
-    qvztest::runFrame(voice);
-    result.insert(result.end(), out.buffer(), out.buffer() + n);
-  }
+  };
+  qvztest::streamInto(voice, (int)((samples + n - 1) / n * n), pulses, {&out}, {&result});
   return result;
 }
-
-// Holds an object made elsewhere the way the host does.
-struct HeldObject {
-  explicit HeldObject(od::Object *made) : object(made) { object->attach(); }
-  ~HeldObject() { object->release(); }
-  od::Object *operator->() const { return object; }
-  od::Object &operator*() const { return *object; }
-  od::Object *object;
-};
 
 inline float peak(const std::vector<float> &x, size_t from = 0, size_t to = SIZE_MAX) {
   float p = 0.0f;

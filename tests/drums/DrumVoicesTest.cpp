@@ -92,7 +92,7 @@ std::vector<float> strikeVoice(od::Object &voice, const std::vector<long> &at, l
 TEST(DrumVoices, SilentUntilStruckThenSounding) {
   for (const VoiceCase &v : kVoices) {
     SCOPED_TRACE(v.name);
-    HeldObject a(v.make());
+    qvztest::Held<od::Object> a(v.make());
     const std::vector<float> quiet = strikeVoice(*a, {}, 1024);
     EXPECT_EQ(peak(quiet), 0.0f);
     const std::vector<float> hit = strikeVoice(*a, {100}, 4096);
@@ -104,7 +104,7 @@ TEST(DrumVoices, SilentUntilStruckThenSounding) {
 TEST(DrumVoices, FramesBelowFourTouchNothingAndOddFramesRoundDown) {
   for (const VoiceCase &v : kVoices) {
     SCOPED_TRACE(v.name);
-    HeldObject voice(v.make());
+    qvztest::Held<od::Object> voice(v.make());
     for (int i = 0; i < voice->inputCount(); i++) voice->getInput(i)->setConstant(1.0f);
     float *out = voice->getOutput(0)->buffer();
     std::fill(out, out + 8, 42.0f);

@@ -1,6 +1,6 @@
 #include "units/dynamics/Grotesque.h"
 
-#include "Stream.h"
+#include "support/Stream.h"
 #include "support/Harness.h"
 
 #include <od/Random.h>

@@ -1,6 +1,6 @@
 #include "units/dynamics/Shaper.h"
 
-#include "Stream.h"
+#include "support/Stream.h"
 #include "support/Harness.h"
 
 #include <gtest/gtest.h>

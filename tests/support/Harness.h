@@ -52,6 +52,8 @@ inline void runFrame(od::Unit &unit) {
 // Units are reference counted; tests hold them the way the host does.
 template <typename T> struct Held {
   template <typename... A> explicit Held(A &&...args) : object(new T(std::forward<A>(args)...)) { object->attach(); }
+  // Holds one made elsewhere (by a factory).
+  explicit Held(T *made) : object(made) { object->attach(); }
   ~Held() { object->release(); }
   Held(const Held &) = delete;
   Held &operator=(const Held &) = delete;

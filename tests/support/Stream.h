@@ -1,15 +1,63 @@
 #pragma once
 
 // Runs an object over a stream of whole frames: inlets are driven by functions of the
-// running sample index, outlets are recorded into growing vectors.
+// running sample index (Stream) or written by a fill before each frame (stream, streamStereo),
+// outlets are recorded into growing vectors.
 
 #include "support/Harness.h"
 
+#include <od/Object.h>
+#include <od/config.h>
+
+#include <cmath>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
 namespace qvztest {
+
+// Runs whole frames until `samples` samples exist. Before each frame `fill(start, n)` writes
+// the inputs of samples start .. start + n - 1 (the test's fed buffers, indexed from 0); after
+// it every outlet's whole frame is appended to its vector, and the vectors are cut to `samples`.
+template <typename Fill>
+void streamInto(od::Object &object, int samples, Fill fill, std::initializer_list<od::Outlet *> outlets,
+                std::initializer_list<std::vector<float> *> into) {
+  const int n = globalConfig.frameLength;
+  for (int start = 0; start < samples; start += n) {
+    fill(start, n);
+    runFrame(object);
+    for (size_t k = 0; k < outlets.size(); k++) {
+      const float *frame = outlets.begin()[k]->buffer();
+      into.begin()[k]->insert(into.begin()[k]->end(), frame, frame + n);
+    }
+  }
+  for (std::vector<float> *v : into) v->resize(samples);
+}
+
+// One outlet of streamInto.
+template <typename Fill> std::vector<float> stream(od::Object &object, od::Outlet &out, int samples, Fill fill) {
+  std::vector<float> all;
+  streamInto(object, samples, fill, {&out}, {&all});
+  return all;
+}
+
+// A stereo pair of outlets of streamInto.
+template <typename Fill>
+void streamStereo(od::Object &object, od::Outlet &left, od::Outlet &right, int samples, std::vector<float> &l,
+                  std::vector<float> &r, Fill fill) {
+  streamInto(object, samples, fill, {&left, &right}, {&l, &r});
+}
+
+// A fill that changes nothing: the inlets keep their constants.
+inline void keepInputs(int, int) {}
+
+// Root mean square of v from index `from` to the end.
+inline double rms(const std::vector<float> &v, size_t from) {
+  double sum = 0;
+  for (size_t i = from; i < v.size(); i++) sum += (double)v[i] * v[i];
+  return std::sqrt(sum / (double)(v.size() - from));
+}
 
 class Stream {
 public:
