@@ -10,6 +10,7 @@
 #include <dsp/OnePole.h>
 #include <dsp/Saturator.h>
 #include <dsp/SineWindow.h>
+#include <dsp/SpliceSearch.h>
 #include <dsp/TwoHeadReader.h>
 
 #include <gtest/gtest.h>
@@ -117,40 +118,6 @@ TEST(LaneHelpers, ReadsMatchTheScalarReadsIncludingTheLineEnds) {
   }
 }
 
-// The search candidate by candidate: three reads each at w - (dX + 1 + k) - 0, 1, 2, scored
-// against the other head, the first lowest score winning.
-float referenceSearch(const float *line, int len, int writeIndex, float window, int maxLag, float phaseX,
-                      float offsetY, float phaseY) {
-  const float dX = phaseX * window;
-  int lags = dsp::truncToInt((float)len - (dX + 1.0f) - 4.0f);
-  if (lags > maxLag) lags = maxLag;
-  if (lags <= 0) return 0.0f;
-  const float w = (float)writeIndex;
-  const float referenceStart = w - (offsetY + phaseY * window + 1.0f);
-  const float r0 = dsp::readLinearWrapped(line, len, referenceStart);
-  const float r1 = dsp::readLinearWrapped(line, len, referenceStart - 1.0f);
-  const float r2 = dsp::readLinearWrapped(line, len, referenceStart - 2.0f);
-  const float referenceSlope = r0 - r1;
-  const float referenceCurvature = r0 - 2.0f * r1 + r2;
-  int best = 0;
-  float bestScore = INFINITY;
-  for (int k = 0; k <= lags; k++) {
-    const float start = w - (dX + 1.0f + (float)k);
-    const float c0 = dsp::readLinearWrapped(line, len, start);
-    const float c1 = dsp::readLinearWrapped(line, len, start - 1.0f);
-    const float c2 = dsp::readLinearWrapped(line, len, start - 2.0f);
-    const float value = c0 - r0;
-    const float slope = (c0 - c1) - referenceSlope;
-    const float curvature = (c0 - 2.0f * c1 + c2) - referenceCurvature;
-    const float score = value * value + 4.0f * slope * slope + 2.0f * curvature * curvature;
-    if (score < bestScore) {
-      bestScore = score;
-      best = k;
-    }
-  }
-  return (float)best;
-}
-
 TEST(PitchShifterSearch, PicksExactlyWhatTheCandidateLoopPicks) {
   std::mt19937 rng(5);
   std::uniform_real_distribution<float> u(0.0f, 1.0f);
@@ -176,8 +143,8 @@ TEST(PitchShifterSearch, PicksExactlyWhatTheCandidateLoopPicks) {
       const float phaseX = trial % 3 == 0 ? u(rng) * 0.003f : trial % 3 == 1 ? 1.0f - u(rng) * 0.003f : u(rng);
       const float offsetY = std::floor(u(rng) * (float)maxLag);
       const float phaseY = u(rng);
-      const float expected = referenceSearch(line.data(), len, writeIndex, window, maxLag, phaseX, offsetY, phaseY);
-      const float got = PitchShifter::searchSpliceIn(line.data(), len, writeIndex, window, maxLag, phaseX, offsetY, phaseY);
+      const float expected = dsp::spliceSearchReference(line.data(), len, writeIndex, window, maxLag, phaseX, offsetY, phaseY);
+      const float got = dsp::spliceSearch(line.data(), len, writeIndex, window, maxLag, phaseX, offsetY, phaseY);
       ASSERT_EQ(bitsOf(got), bitsOf(expected)) << "rate " << rate << " trial " << trial << " phase " << phaseX;
     }
   }

@@ -3,6 +3,7 @@
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
 #include <dsp/OnePole.h>
+#include <dsp/SpliceSearch.h>
 #include <dsp/TwoHeadReader.h>
 #include <od/FloatBlock.h>
 #include <od/simd.h>
@@ -16,9 +17,6 @@ constexpr float kSweepSeconds = 0.04f;
 constexpr float kSpeedRate = 1.0f / 0.003f;
 // Playback-rate ratios are limited to +-4.
 constexpr float kSpeedLimit = 4.0f;
-// Splice score weights of the slope and curvature mismatch.
-constexpr float kSlopeWeight = 4.0f;
-constexpr float kCurvatureWeight = 2.0f;
 } // namespace
 
 PitchShifter::PitchShifter() {
@@ -48,94 +46,9 @@ void PitchShifter::setVoiceCount(int n) {
 
 int PitchShifter::getVoiceCount() const { return mVoiceCount; }
 
-namespace {
-// Candidates scored per pass of the splice search, and the lanes 0..3 as ints.
-constexpr int kSearchChunk = 256;
-const dsp::int4 kLaneIndex = {0, 1, 2, 3};
-} // namespace
-
-// Candidates k = 0 ... K put the wrapped head at writeIndex - (dX + 1 + k); each is scored
-// against the other head's value, slope and curvature over three consecutive samples, and
-// the first lowest score wins. At most maxLag + 1 candidates of three reads each.
-//
-// Four candidates run as the lanes of vectors. Each candidate's first read sits at
-// start(k) = w - (dX + 1 + k); its second and third reads, at start(k) - 1 and start(k) - 2,
-// are almost always the exact float positions start(k + 1) and start(k + 2), so one pass reads
-// every start position once and the scoring takes the three values from there. Where a
-// position differs in any bit (rounding), that candidate's reads are made at its own
-// positions, so every score is the one the scalar loop computes.
+// Where a wrapping head lands: the splice search over this unit's line.
 float PitchShifter::searchSplice(float phaseX, float offsetY, float phaseY) const {
-  return searchSpliceIn(mLine, mLineLength, mWriteIndex, mWindowLength, mMaxLag, phaseX, offsetY, phaseY);
-}
-
-float PitchShifter::searchSpliceIn(const float *line, int len, int writeIndex, float windowLength, int maxLag,
-                                   float phaseX, float offsetY, float phaseY) {
-  const float dX = phaseX * windowLength;
-  int lags = dsp::truncToInt((float)len - (dX + 1.0f) - 4.0f);
-  if (lags > maxLag) lags = maxLag;
-  if (lags <= 0) return 0.0f;
-
-  const float w = (float)writeIndex;
-  const float referenceStart = w - (offsetY + phaseY * windowLength + 1.0f);
-  const float r0 = dsp::readLinearWrapped(line, len, referenceStart);
-  const float r1 = dsp::readLinearWrapped(line, len, referenceStart - 1.0f);
-  const float r2 = dsp::readLinearWrapped(line, len, referenceStart - 2.0f);
-  const float referenceSlope = r0 - r1;
-  const float referenceCurvature = r0 - 2.0f * r1 + r2;
-
-  const float base = dX + 1.0f;
-  const int lastStart = lags + 2; // the start position of the last read
-  float4 bestScore = simd_set(INFINITY);
-  dsp::int4 bestK = {0, 0, 0, 0};
-  alignas(16) float position[kSearchChunk + 12];
-  alignas(16) float value[kSearchChunk + 12];
-
-  for (int first = 0; first <= lags; first += kSearchChunk) {
-    const int count = lags + 1 - first < kSearchChunk ? lags + 1 - first : kSearchChunk;
-    // Start positions and their values for first ... first + count + 1 (beyond lags + 2 the
-    // lanes repeat position lags + 2, which stays inside the line).
-    for (int m = 0; m < count + 8; m += 4) {
-      dsp::int4 k = first + m + kLaneIndex;
-      k = k > lastStart ? lastStart : k;
-      const float4 start = w - (base + __builtin_convertvector(k, float4));
-      simd_store(position + m, start);
-      simd_store(value + m, dsp::readLinearWrappedDescending(line, len, start));
-    }
-    for (int m = 0; m < count; m += 4) {
-      const dsp::int4 k = first + m + kLaneIndex;
-      const auto valid = k <= lags;
-      const float4 start = simd_load(position + m);
-      float4 c0 = simd_load(value + m);
-      float4 c1 = simd_load(value + m + 1);
-      float4 c2 = simd_load(value + m + 2);
-      const dsp::int4 shared = (dsp::bitsOf(start - 1.0f) == dsp::bitsOf(simd_load(position + m + 1)) &&
-                                dsp::bitsOf(start - 2.0f) == dsp::bitsOf(simd_load(position + m + 2))) ||
-                               !valid;
-      if (!dsp::allLanes(shared)) {
-        // Every lane read at its own positions (the shared lanes read the same samples).
-        c1 = dsp::readLinearWrapped(line, len, start - 1.0f);
-        c2 = dsp::readLinearWrapped(line, len, start - 2.0f);
-      }
-      const float4 valueDiff = c0 - r0;
-      const float4 slope = (c0 - c1) - referenceSlope;
-      const float4 curvature = (c0 - 2.0f * c1 + c2) - referenceCurvature;
-      const float4 score = valueDiff * valueDiff + kSlopeWeight * slope * slope + kCurvatureWeight * curvature * curvature;
-      const auto better = score < bestScore && valid;
-      bestScore = better ? score : bestScore;
-      bestK = better ? k : bestK;
-    }
-  }
-
-  // Each lane holds its first lowest score; the lowest of those, the first on a tie, wins.
-  int best = 0;
-  float lowest = INFINITY;
-  for (int lane = 0; lane < 4; lane++) {
-    if (bestScore[lane] < lowest || (bestScore[lane] == lowest && lowest < INFINITY && bestK[lane] < best)) {
-      lowest = bestScore[lane];
-      best = bestK[lane];
-    }
-  }
-  return (float)best;
+  return dsp::spliceSearch(mLine, mLineLength, mWriteIndex, mWindowLength, mMaxLag, phaseX, offsetY, phaseY);
 }
 
 void PitchShifter::process() {

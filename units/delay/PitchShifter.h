@@ -18,11 +18,6 @@ public:
   void setVoiceCount(int n);
   int getVoiceCount() const;
 
-  // The splice search on a line of len samples written up to writeIndex - 1, with a window
-  // of windowLength samples and offsets up to maxLag: what the unit runs when a head wraps.
-  static float searchSpliceIn(const float *line, int len, int writeIndex, float windowLength, int maxLag, float phaseX,
-                              float offsetY, float phaseY);
-
   od::Inlet mIn{"In"};
   od::Outlet mOut{"Out"};
   od::Inlet mBlend{"Blend"};
