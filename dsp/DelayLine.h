@@ -43,8 +43,8 @@ struct LinearReads {
 
 inline LinearReads linearReads(int len, float4 position) {
   const float4 wrapped = position < 0.0f ? position + (float)len : position;
-  int4 n = __builtin_convertvector(wrapped, int4); // truncation, as (int)
-  const float4 f = wrapped - __builtin_convertvector(n, float4);
+  int4 n = truncateLanes(wrapped); // truncation, as (int)
+  const float4 f = wrapped - floatLanes(n);
   n = n >= len ? n - len : n;
   const int4 next = n + 1;
   return {n, next >= len ? 0 : next, f};
@@ -63,11 +63,11 @@ inline float4 readLinearWrapped(const float *line, int len, float4 position) {
 // come from two vector loads; elsewhere lane by lane. The same values either way.
 inline float4 readLinearWrappedDescending(const float *line, int len, float4 position) {
   const float4 wrapped = position < 0.0f ? position + (float)len : position;
-  const int4 n = __builtin_convertvector(wrapped, int4);
+  const int4 n = truncateLanes(wrapped);
   const int n0 = n[0];
   // Indices below len - 1 need neither wrap of readLinear.
   if (n0 >= 3 && n0 + 1 < len && allLanes(n == n0 - int4{0, 1, 2, 3})) {
-    const float4 f = wrapped - __builtin_convertvector(n, float4);
+    const float4 f = wrapped - floatLanes(n);
     const float4 a = reversedLanes(simd_load(line + n0 - 3));
     const float4 b = reversedLanes(simd_load(line + n0 - 2));
     return a + (b - a) * f;

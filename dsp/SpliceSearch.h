@@ -61,7 +61,7 @@ inline float spliceSearch(const float *line, int len, int writeIndex, float wind
     for (int m = 0; m < count + 8; m += 4) {
       int4 k = first + m + kSpliceLaneIndex;
       k = k > lastStart ? lastStart : k;
-      const float4 start = w - (base + __builtin_convertvector(k, float4));
+      const float4 start = w - (base + floatLanes(k));
       simd_store(position + m, start);
       simd_store(value + m, readLinearWrappedDescending(line, len, start));
     }
