@@ -4,6 +4,7 @@
 #include <od/simd.h>
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 
 #include <algorithm>
 
@@ -214,7 +215,7 @@ void Grain::squashEnvelope(float *out, int count) {
 
 int Grain::beginFrame() {
   if (mRemaining == 0) return 0;
-  const int frame = globalConfig.frameLength & ~3;
+  const int frame = dsp::usableFrameLength();
   if (mDelay >= frame) {
     mDelay -= frame;
     return 0;

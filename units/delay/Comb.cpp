@@ -4,6 +4,7 @@
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
+#include <dsp/Frame.h>
 
 namespace {
 // Longest period: 50 ms, plus 4 samples of line.
@@ -38,7 +39,8 @@ Comb::Comb() {
 Comb::~Comb() = default;
 
 void Comb::process() {
-  const int n = globalConfig.frameLength & ~3;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *inL = mIn.buffer();
   const float *inR = mInR.buffer();
   float *outL = mOut.buffer();

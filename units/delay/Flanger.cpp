@@ -2,6 +2,7 @@
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <dsp/SineWindow.h>
 #include <od/FloatBlock.h>
@@ -47,8 +48,8 @@ Flanger::Flanger() {
 Flanger::~Flanger() = default;
 
 void Flanger::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *inL = mIn.buffer();
   const float *inR = mInR.buffer();
   const float *rate = mRate.buffer();

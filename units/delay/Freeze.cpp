@@ -2,6 +2,7 @@
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <dsp/TwoHeadReader.h>
 #include <od/FloatBlock.h>
@@ -30,8 +31,8 @@ Freeze::Freeze() {
 Freeze::~Freeze() = default;
 
 void Freeze::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   const float *gate = mFreeze.buffer();
   const float *size = mSize.buffer();

@@ -2,6 +2,7 @@
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <dsp/Saturator.h>
 #include <dsp/SineWindow.h>
@@ -76,8 +77,8 @@ Leslie::Leslie() {
 Leslie::~Leslie() = default;
 
 void Leslie::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   const float *fast = mFast.buffer();
   const float *depth = mDepth.buffer();

@@ -2,6 +2,7 @@
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <dsp/SpliceSearch.h>
 #include <dsp/TwoHeadReader.h>
@@ -52,8 +53,8 @@ float PitchShifter::searchSplice(float phaseX, float offsetY, float phaseY) cons
 }
 
 void PitchShifter::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   const float *blend = mBlend.buffer();
   const float *speeds[kMaxVoices] = {mSpeed1.buffer(), mSpeed2.buffer(), mSpeed3.buffer()};

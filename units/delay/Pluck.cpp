@@ -4,6 +4,7 @@
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
+#include <dsp/Frame.h>
 #include <dsp/Lagrange.h>
 
 #include <algorithm>
@@ -71,7 +72,7 @@ void Pluck::zero() {
 }
 
 float Pluck::allocateTimeUpTo(float seconds) {
-  const int frameLength = globalConfig.frameLength & ~3;
+  const int frameLength = dsp::usableFrameLength();
   if (frameLength == 0) { // frames below 4 samples process nothing
     deallocate();
     return 0.0f;
@@ -126,7 +127,8 @@ Pluck::Loop Pluck::loopFor(float frequency, float c, float kappa, int lineLength
 }
 
 void Pluck::process() {
-  const int n = globalConfig.frameLength & ~3;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   float *out = mOut.buffer();
   od::RenderGate::Frame frame(mMemoryGate);
   if (!frame.open() || mLineLength == 0 || !mMemory) {

@@ -4,6 +4,7 @@
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
+#include <dsp/Frame.h>
 
 #include <algorithm>
 #include <climits>
@@ -71,7 +72,7 @@ bool ReverseDelay::allocate(int samples) {
 }
 
 float ReverseDelay::allocateTimeUpTo(float seconds) {
-  const int frameLength = globalConfig.frameLength & ~3;
+  const int frameLength = dsp::usableFrameLength();
   if (frameLength == 0) return 0.0f; // frames below 4 samples process nothing
   if (!(seconds >= kMinRequest)) seconds = kMinRequest;
   const long long requested = dsp::truncToInt(seconds * (float)sampleRate());
@@ -95,13 +96,13 @@ float ReverseDelay::allocateTimeUpTo(float seconds) {
   }
 }
 
-float ReverseDelay::minimumDelayTime() { return (float)(globalConfig.frameLength & ~3) * samplePeriod(); }
+float ReverseDelay::minimumDelayTime() { return (float)dsp::usableFrameLength() * samplePeriod(); }
 
 float ReverseDelay::maximumDelayTime() { return (float)mMaximumDelay * samplePeriod(); }
 
 void ReverseDelay::pushSamples(Line &line, const float *in, float *out, const float *feedback, int segmentLength,
                                int fadeLength) {
-  const int n = globalConfig.frameLength & ~3;
+  const int n = dsp::usableFrameLength();
   const int len = mBufferLength;
   float *s = line.buffer.data();
   for (int i = 0; i < n; i++) {
@@ -140,7 +141,8 @@ void ReverseDelay::passThrough(int n) {
 }
 
 void ReverseDelay::process() {
-  const int n = globalConfig.frameLength & ~3;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const bool stereo = isStereo();
   od::RenderGate::Frame frame(mMemoryGate);
   if (!frame.open() || mBufferLength == 0 || !mLeft.buffer || (stereo && !mRight.buffer)) {

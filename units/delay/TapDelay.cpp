@@ -4,6 +4,7 @@
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <dsp/Saturator.h>
 #include <dsp/TwoHeadReader.h>
@@ -60,7 +61,8 @@ TapDelay::TapDelay() {
 TapDelay::~TapDelay() = default;
 
 void TapDelay::process() {
-  const int n = globalConfig.frameLength & ~3;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   float *out = mOut.buffer();
   float *taps[kTaps] = {mTap1.buffer(), mTap2.buffer(), mTap3.buffer(), mTap4.buffer()};
@@ -154,7 +156,8 @@ TapDelayStereoMixer::~TapDelayStereoMixer() = default;
 
 void TapDelayStereoMixer::process() {
   constexpr int kTaps = TapDelay::kTaps;
-  const int n = globalConfig.frameLength & ~3;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *dryL = mDryL.buffer();
   const float *dryR = mDryR.buffer();
   const float *tapL[kTaps] = {mTap1L.buffer(), mTap2L.buffer(), mTap3L.buffer(), mTap4L.buffer()};

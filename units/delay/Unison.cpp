@@ -2,6 +2,7 @@
 
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <dsp/TwoHeadReader.h>
 #include <od/FloatBlock.h>
@@ -50,8 +51,8 @@ Unison::Unison() {
 Unison::~Unison() = default;
 
 void Unison::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   const float *detune = mDetune.buffer();
   const float *blend = mBlend.buffer();

@@ -1,6 +1,7 @@
 #include "Cowbell.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 
 #include <algorithm>
@@ -32,8 +33,8 @@ Cowbell::Cowbell() {
 Cowbell::~Cowbell() = default;
 
 void Cowbell::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *trigger = mTrigger.buffer();
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();

@@ -1,6 +1,7 @@
 #include "Cymbal.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 
 #include <algorithm>
@@ -66,8 +67,8 @@ void Cymbal::process() {
   mResonator2 = clearedUnlessBounded(mResonator2);
   mNoiseHighPass = clearedUnlessBounded(mNoiseHighPass);
 
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *trigger = mTrigger.buffer();
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();

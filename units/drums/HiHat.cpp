@@ -1,6 +1,7 @@
 #include "HiHat.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 
 #include <algorithm>
@@ -33,8 +34,8 @@ HiHat::HiHat() {
 HiHat::~HiHat() = default;
 
 void HiHat::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *closedTrigger = mClosedTrigger.buffer();
   const float *openTrigger = mOpenTrigger.buffer();
   const float *tune = mTune.buffer();

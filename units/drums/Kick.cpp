@@ -1,6 +1,7 @@
 #include "Kick.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <od/simd.h>
 
 namespace {
@@ -31,8 +32,8 @@ Kick::Kick() {
 Kick::~Kick() = default;
 
 void Kick::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *trigger = mTrigger.buffer();
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();

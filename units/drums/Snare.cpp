@@ -1,6 +1,7 @@
 #include "Snare.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 
 #include <algorithm>
@@ -33,8 +34,8 @@ Snare::Snare() {
 Snare::~Snare() = default;
 
 void Snare::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *trigger = mTrigger.buffer();
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();

@@ -1,6 +1,7 @@
 #include "Tom.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 
 #include <algorithm>
 
@@ -28,8 +29,8 @@ Tom::Tom() {
 Tom::~Tom() = default;
 
 void Tom::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *trigger = mTrigger.buffer();
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();

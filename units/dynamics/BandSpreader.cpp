@@ -1,6 +1,7 @@
 #include "BandSpreader.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <od/config.h>
 
@@ -33,8 +34,8 @@ BandSpreader::BandSpreader() {
 BandSpreader::~BandSpreader() = default;
 
 void BandSpreader::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *inL = mInL.buffer();
   const float *inR = mInR.buffer();
   float *outL = mOutL.buffer();

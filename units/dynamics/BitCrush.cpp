@@ -1,6 +1,7 @@
 #include "BitCrush.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 
 #include <cmath>
 
@@ -40,8 +41,8 @@ BitCrush::BitCrush() {
 BitCrush::~BitCrush() = default;
 
 void BitCrush::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   const float *bitDepth = mBitDepth.buffer();
   const float *holdLength = mHoldLength.buffer();

@@ -1,5 +1,6 @@
 #include "CompressorObject.h"
 
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <od/config.h>
 
@@ -24,8 +25,8 @@ CompressorObject::CompressorObject() {
 CompressorObject::~CompressorObject() = default;
 
 void CompressorObject::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   const float *sideChain = mSideChain.buffer();
   const float *threshold = mThreshold.buffer();

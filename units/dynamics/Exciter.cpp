@@ -1,6 +1,7 @@
 #include "Exciter.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <dsp/Saturator.h>
 #include <dsp/SoftClipCurves.h>
@@ -54,8 +55,8 @@ Exciter::Exciter() {
 Exciter::~Exciter() = default;
 
 void Exciter::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   const float *amount = mAmount.buffer();
   float *out = mOut.buffer();

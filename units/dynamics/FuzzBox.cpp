@@ -1,6 +1,7 @@
 #include "FuzzBox.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <dsp/Saturator.h>
 #include <od/config.h>
@@ -56,8 +57,8 @@ FuzzBox::FuzzBox() {
 FuzzBox::~FuzzBox() = default;
 
 void FuzzBox::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   const float *drive = mDrive.buffer();
   const float *grit = mGrit.buffer();

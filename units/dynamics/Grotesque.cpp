@@ -1,6 +1,7 @@
 #include "Grotesque.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <dsp/Saturator.h>
 #include <od/Random.h>
@@ -49,8 +50,8 @@ Grotesque::Grotesque() {
 Grotesque::~Grotesque() = default;
 
 void Grotesque::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   const float *high = mHigh.buffer();
   const float *low = mLow.buffer();

@@ -2,6 +2,7 @@
 
 #include <dsp/DelayLine.h>
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <od/config.h>
 
@@ -77,7 +78,8 @@ Lofi::Lofi() {
 Lofi::~Lofi() { delete[] mLine; }
 
 void Lofi::process() {
-  const int n = globalConfig.frameLength & ~3;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float sr = (float)sampleRate();
   const float T = samplePeriod();
   const float wetStep = 1.0f - expf(kWetRate * T);

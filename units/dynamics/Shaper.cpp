@@ -1,6 +1,7 @@
 #include "Shaper.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 #include <od/config.h>
 
@@ -38,8 +39,8 @@ Shaper::Shaper() {
 Shaper::~Shaper() = default;
 
 void Shaper::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   const float *attack = mAttack.buffer();
   const float *sustain = mSustain.buffer();

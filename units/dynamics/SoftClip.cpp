@@ -1,5 +1,6 @@
 #include "SoftClip.h"
 
+#include <dsp/Frame.h>
 #include <dsp/SoftClipCurves.h>
 #include <od/simd.h>
 
@@ -20,8 +21,8 @@ SoftClip::SoftClip() {
 SoftClip::~SoftClip() = default;
 
 void SoftClip::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n <= 0) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *in = mIn.buffer();
   const float *gain = mGain.buffer();
   float *out = mOut.buffer();

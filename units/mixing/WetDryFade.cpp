@@ -1,6 +1,7 @@
 #include "WetDryFade.h"
 
 #include <dsp/Clamp.h>
+#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 
 namespace {
@@ -19,8 +20,8 @@ WetDryFade::WetDryFade()
 WetDryFade::~WetDryFade() = default;
 
 void WetDryFade::process() {
-  const int n = globalConfig.frameLength & ~3;
-  if (n < 4) return;
+  const int n = dsp::usableFrameLength();
+  if (n == 0) return;
   const float *a = mA.buffer();
   const float *b = mB.buffer();
   const float *fade = mFade.buffer();
