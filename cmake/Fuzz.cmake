@@ -18,7 +18,8 @@ target_link_options(qvz_fuzz_lua PRIVATE -fsanitize=fuzzer -rdynamic)
 add_dependencies(qvz_fuzz_lua od qvz_libQuorvani)
 
 pkg_check_modules(SAMPLERATE REQUIRED IMPORTED_TARGET samplerate)
-add_executable(qvz_fuzz_audio ${CMAKE_SOURCE_DIR}/tests/fuzz/AudioFileFuzz.cpp ${CMAKE_SOURCE_DIR}/tools/qvz/AudioFile.cpp)
+add_executable(qvz_fuzz_audio ${CMAKE_SOURCE_DIR}/tests/fuzz/AudioFileFuzz.cpp ${CMAKE_SOURCE_DIR}/tools/qvz/AudioFile.cpp
+  ${CMAKE_SOURCE_DIR}/tools/qvz/OutputFile.cpp)
 target_compile_options(qvz_fuzz_audio PRIVATE ${QVZ_OWN_WARNINGS})
 target_link_libraries(qvz_fuzz_audio PRIVATE odhost PkgConfig::SAMPLERATE)
 target_link_options(qvz_fuzz_audio PRIVATE -fsanitize=fuzzer)
