@@ -1,7 +1,6 @@
 #include "Cowbell.h"
 
 #include <dsp/Clamp.h>
-#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 
 #include <algorithm>
@@ -22,24 +21,13 @@ constexpr float kMaxFrequencyShare = 0.45f; // of the sample rate
 } // namespace
 
 Cowbell::Cowbell() {
-  addInput(mTrigger);
-  addOutput(mOut);
-  addInput(mTune);
-  addInput(mDecay);
   addInput(mClank);
   mClankDecay = dsp::decayFactor(kClankTime, (float)sampleRate());
 }
 
 Cowbell::~Cowbell() = default;
 
-void Cowbell::process() {
-  const int n = dsp::usableFrameLength();
-  if (n == 0) return;
-  const float *trigger = mTrigger.buffer();
-  const float *tune = mTune.buffer();
-  float *out = mOut.buffer();
-
-  const float sampleRate = (float)this->sampleRate();
+void Cowbell::render(int n, const float *trigger, const float *tune, float *out, float sampleRate) {
   const float maxFrequency = kMaxFrequencyShare * sampleRate;
   const float bodyDecay = dsp::decayFactor(dsp::clampNanLow(mDecay.buffer()[0], kMinDecay, kMaxDecay), sampleRate);
   const float clank = dsp::clampNanLow(mClank.buffer()[0], 0.0f, 1.0f);

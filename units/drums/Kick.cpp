@@ -1,7 +1,6 @@
 #include "Kick.h"
 
 #include <dsp/Clamp.h>
-#include <dsp/Frame.h>
 #include <od/simd.h>
 
 namespace {
@@ -17,10 +16,6 @@ constexpr int kBlock = 64;                   // samples per block of the inner p
 } // namespace
 
 Kick::Kick() {
-  addInput(mTrigger);
-  addOutput(mOut);
-  addInput(mTune);
-  addInput(mDecay);
   addInput(mPunch);
   addInput(mClick);
   addInput(mDrive);
@@ -31,14 +26,7 @@ Kick::Kick() {
 
 Kick::~Kick() = default;
 
-void Kick::process() {
-  const int n = dsp::usableFrameLength();
-  if (n == 0) return;
-  const float *trigger = mTrigger.buffer();
-  const float *tune = mTune.buffer();
-  float *out = mOut.buffer();
-
-  const float sampleRate = (float)this->sampleRate();
+void Kick::render(int n, const float *trigger, const float *tune, float *out, float sampleRate) {
   const float decay = dsp::clampNanLow(mDecay.buffer()[0], kMinDecay, kMaxDecay);
   const float amplitudeDecay = dsp::decayFactor(decay, sampleRate);
   const float punch = dsp::clampNanLow(mPunch.buffer()[0], 0.0f, 1.0f);

@@ -1,7 +1,6 @@
 #include "Snare.h"
 
 #include <dsp/Clamp.h>
-#include <dsp/Frame.h>
 #include <dsp/OnePole.h>
 
 #include <algorithm>
@@ -23,24 +22,13 @@ constexpr float kMaxFrequencyShare = 0.45f;    // of the sample rate
 } // namespace
 
 Snare::Snare() {
-  addInput(mTrigger);
-  addOutput(mOut);
-  addInput(mTune);
-  addInput(mDecay);
   addInput(mSnap);
   addInput(mTone);
 }
 
 Snare::~Snare() = default;
 
-void Snare::process() {
-  const int n = dsp::usableFrameLength();
-  if (n == 0) return;
-  const float *trigger = mTrigger.buffer();
-  const float *tune = mTune.buffer();
-  float *out = mOut.buffer();
-
-  const float sampleRate = (float)this->sampleRate();
+void Snare::render(int n, const float *trigger, const float *tune, float *out, float sampleRate) {
   const float maxFrequency = kMaxFrequencyShare * sampleRate;
   const float decay = dsp::clampNanLow(mDecay.buffer()[0], kMinDecay, kMaxDecay);
   const float bodyDecay = dsp::decayFactor(decay, sampleRate);

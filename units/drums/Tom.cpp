@@ -1,7 +1,6 @@
 #include "Tom.h"
 
 #include <dsp/Clamp.h>
-#include <dsp/Frame.h>
 
 #include <algorithm>
 
@@ -16,10 +15,6 @@ constexpr float kMaxFrequencyShare = 0.45f;         // of the sample rate
 } // namespace
 
 Tom::Tom() {
-  addInput(mTrigger);
-  addOutput(mOut);
-  addInput(mTune);
-  addInput(mDecay);
   addInput(mBend);
   const float sampleRate = (float)this->sampleRate();
   mPitchDecay = dsp::decayFactor(kPitchTime, sampleRate);
@@ -28,14 +23,7 @@ Tom::Tom() {
 
 Tom::~Tom() = default;
 
-void Tom::process() {
-  const int n = dsp::usableFrameLength();
-  if (n == 0) return;
-  const float *trigger = mTrigger.buffer();
-  const float *tune = mTune.buffer();
-  float *out = mOut.buffer();
-
-  const float sampleRate = (float)this->sampleRate();
+void Tom::render(int n, const float *trigger, const float *tune, float *out, float sampleRate) {
   const float amplitudeDecay = dsp::decayFactor(dsp::clampNanLow(mDecay.buffer()[0], kMinDecay, kMaxDecay), sampleRate);
   const float bendDepth = kBendDepth * dsp::clampNanLow(mBend.buffer()[0], 0.0f, 1.0f);
   const float maxFrequency = kMaxFrequencyShare * sampleRate;
