@@ -19,6 +19,31 @@ constexpr float kSpliceCurvatureWeight = 2.0f;
 constexpr int kSpliceSearchChunk = 256;
 const int4 kSpliceLaneIndex = {0, 1, 2, 3};
 
+// What both searches start from: the offset dX of the wrapping head, the last candidate
+// (none to search when 0 or less), the write position w and the other head's value, slope and
+// curvature.
+struct SpliceStart {
+  float dX;
+  int lags;
+  float w = 0.0f, r0 = 0.0f, slope = 0.0f, curvature = 0.0f;
+};
+
+inline SpliceStart spliceStart(const float *line, int len, int writeIndex, float windowLength, int maxLag,
+                               float phaseX, float offsetY, float phaseY) {
+  SpliceStart s{phaseX * windowLength, 0};
+  s.lags = truncToInt((float)len - (s.dX + 1.0f) - 4.0f);
+  if (s.lags > maxLag) s.lags = maxLag;
+  if (s.lags <= 0) return s;
+  s.w = (float)writeIndex;
+  const float referenceStart = s.w - (offsetY + phaseY * windowLength + 1.0f);
+  s.r0 = readLinearWrapped(line, len, referenceStart);
+  const float r1 = readLinearWrapped(line, len, referenceStart - 1.0f);
+  const float r2 = readLinearWrapped(line, len, referenceStart - 2.0f);
+  s.slope = s.r0 - r1;
+  s.curvature = s.r0 - 2.0f * r1 + r2;
+  return s;
+}
+
 // The search on a line of len samples written up to writeIndex - 1, with a window of
 // windowLength samples and offsets up to maxLag.
 //
@@ -34,18 +59,12 @@ const int4 kSpliceLaneIndex = {0, 1, 2, 3};
 // positions, so every score, and the pick, is the one spliceSearchReference computes.
 inline float spliceSearch(const float *line, int len, int writeIndex, float windowLength, int maxLag, float phaseX,
                           float offsetY, float phaseY) {
-  const float dX = phaseX * windowLength;
-  int lags = truncToInt((float)len - (dX + 1.0f) - 4.0f);
-  if (lags > maxLag) lags = maxLag;
-  if (lags <= 0) return 0.0f;
+  const SpliceStart from = spliceStart(line, len, writeIndex, windowLength, maxLag, phaseX, offsetY, phaseY);
+  if (from.lags <= 0) return 0.0f;
+  const int lags = from.lags;
+  const float dX = from.dX, w = from.w, r0 = from.r0;
+  const float referenceSlope = from.slope, referenceCurvature = from.curvature;
 
-  const float w = (float)writeIndex;
-  const float referenceStart = w - (offsetY + phaseY * windowLength + 1.0f);
-  const float r0 = readLinearWrapped(line, len, referenceStart);
-  const float r1 = readLinearWrapped(line, len, referenceStart - 1.0f);
-  const float r2 = readLinearWrapped(line, len, referenceStart - 2.0f);
-  const float referenceSlope = r0 - r1;
-  const float referenceCurvature = r0 - 2.0f * r1 + r2;
 
   const float base = dX + 1.0f;
   const int lastStart = lags + 2; // the start position of the last read
@@ -73,8 +92,8 @@ inline float spliceSearch(const float *line, int len, int writeIndex, float wind
       float4 c1 = simd_load(value + m + 1);
       float4 c2 = simd_load(value + m + 2);
       const int4 shared = (bitsOf(start - 1.0f) == bitsOf(simd_load(position + m + 1)) &&
-                                bitsOf(start - 2.0f) == bitsOf(simd_load(position + m + 2))) ||
-                               !valid;
+                          bitsOf(start - 2.0f) == bitsOf(simd_load(position + m + 2))) ||
+                         !valid;
       if (!allLanes(shared)) {
         // Every lane read at its own positions (the shared lanes read the same samples).
         c1 = readLinearWrapped(line, len, start - 1.0f);
@@ -106,17 +125,11 @@ inline float spliceSearch(const float *line, int len, int writeIndex, float wind
 // at w - (dX + 1 + k) - 0, 1, 2, scored against the other head, the first lowest score winning.
 inline float spliceSearchReference(const float *line, int len, int writeIndex, float windowLength, int maxLag,
                                    float phaseX, float offsetY, float phaseY) {
-  const float dX = phaseX * windowLength;
-  int lags = truncToInt((float)len - (dX + 1.0f) - 4.0f);
-  if (lags > maxLag) lags = maxLag;
-  if (lags <= 0) return 0.0f;
-  const float w = (float)writeIndex;
-  const float referenceStart = w - (offsetY + phaseY * windowLength + 1.0f);
-  const float r0 = readLinearWrapped(line, len, referenceStart);
-  const float r1 = readLinearWrapped(line, len, referenceStart - 1.0f);
-  const float r2 = readLinearWrapped(line, len, referenceStart - 2.0f);
-  const float referenceSlope = r0 - r1;
-  const float referenceCurvature = r0 - 2.0f * r1 + r2;
+  const SpliceStart from = spliceStart(line, len, writeIndex, windowLength, maxLag, phaseX, offsetY, phaseY);
+  if (from.lags <= 0) return 0.0f;
+  const int lags = from.lags;
+  const float dX = from.dX, w = from.w, r0 = from.r0;
+  const float referenceSlope = from.slope, referenceCurvature = from.curvature;
   int best = 0;
   float bestScore = INFINITY;
   for (int k = 0; k <= lags; k++) {
