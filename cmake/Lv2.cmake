@@ -1,0 +1,44 @@
+# The LV2 bundle quorvani.lv2: one shared object holding the host and the units (only
+# lv2_descriptor exported), and the .ttl files the generator writes from the unit descriptions.
+pkg_check_modules(LV2 IMPORTED_TARGET lv2)
+if(NOT LV2_FOUND)
+  message(STATUS "lv2 not found: the plug-in bundle is not built")
+  return()
+endif()
+
+set(QVZ_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/quorvani.lv2)
+set(QVZ_LV2_BINARY quorvani.so)
+set(QVZ_LV2_SHARED ${CMAKE_SOURCE_DIR}/lv2/Catalogue.cpp ${CMAKE_SOURCE_DIR}/lv2/Instance.cpp)
+set_source_files_properties(${QVZ_LV2_SHARED} PROPERTIES COMPILE_DEFINITIONS QVZ_LV2_PARTIAL)
+set(QVZ_LV2_INCLUDES ${CMAKE_SOURCE_DIR}/lv2 $<TARGET_PROPERTY:quorvani,INCLUDE_DIRECTORIES>)
+
+# The plug-in: the host and unit objects are linked in, so it needs no libodhost at run time.
+add_library(quorvani_lv2 MODULE ${CMAKE_SOURCE_DIR}/lv2/Entry.cpp ${QVZ_LV2_SHARED}
+  $<TARGET_OBJECTS:odhost> $<TARGET_OBJECTS:quorvani>)
+target_include_directories(quorvani_lv2 PRIVATE ${QVZ_LV2_INCLUDES} ${CMAKE_SOURCE_DIR}/host/include)
+target_compile_options(quorvani_lv2 PRIVATE ${QVZ_OWN_WARNINGS})
+target_link_libraries(quorvani_lv2 PRIVATE PkgConfig::LV2 PkgConfig::SNDFILE Threads::Threads)
+if(PNG_FOUND)
+  target_link_libraries(quorvani_lv2 PRIVATE PNG::PNG)
+endif()
+set(QVZ_LV2_EXPORTS ${CMAKE_BINARY_DIR}/generated/quorvani_lv2.map)
+file(WRITE ${QVZ_LV2_EXPORTS} "{ global: lv2_descriptor; local: *; };\n")
+target_link_options(quorvani_lv2 PRIVATE -Wl,--version-script=${QVZ_LV2_EXPORTS} -Wl,-z,defs)
+set_target_properties(quorvani_lv2 PROPERTIES PREFIX "" OUTPUT_NAME quorvani
+  LIBRARY_OUTPUT_DIRECTORY ${QVZ_LV2_BUNDLE})
+
+# The descriptions: generated at build time; the generator fails when they do not match the units.
+add_executable(qvz_lv2_ttl ${CMAKE_SOURCE_DIR}/lv2/GenerateTurtle.cpp ${QVZ_LV2_SHARED})
+target_include_directories(qvz_lv2_ttl PRIVATE ${CMAKE_SOURCE_DIR}/lv2)
+target_compile_options(qvz_lv2_ttl PRIVATE ${QVZ_OWN_WARNINGS})
+target_link_libraries(qvz_lv2_ttl PRIVATE quorvani)
+set_target_properties(qvz_lv2_ttl PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/lib")
+add_custom_command(OUTPUT ${QVZ_LV2_BUNDLE}/manifest.ttl
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QVZ_LV2_BUNDLE}
+  COMMAND qvz_lv2_ttl ${QVZ_LV2_BUNDLE} ${QVZ_LV2_BINARY}
+  DEPENDS qvz_lv2_ttl
+  COMMENT "LV2 descriptions")
+add_custom_target(quorvani_lv2_ttl ALL DEPENDS ${QVZ_LV2_BUNDLE}/manifest.ttl)
+add_dependencies(quorvani_lv2 quorvani_lv2_ttl)
+
+install(DIRECTORY ${QVZ_LV2_BUNDLE} DESTINATION lib/lv2)
