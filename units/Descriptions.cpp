@@ -7,8 +7,35 @@
 // wet/dry mixing, delays, pitch and modulation delays, granular, drums, display). Each X(Name)
 // names the description NameDescription defined beside the class.
 #define QVZ_LIBRARY_CLASSES(X) \
-  X(TapDelay)                  \
-  X(Kick)
+  X(BitCrush)             \
+  X(SoftClip)             \
+  X(CompressorObject)     \
+  X(Exciter)              \
+  X(FuzzBox)              \
+  X(Lofi)                 \
+  X(Grotesque)            \
+  X(Shaper)               \
+  X(BandSpreader)         \
+  X(WetDryFade)           \
+  X(WetDryUnit)           \
+  X(TapDelay)             \
+  X(TapDelayStereoMixer)  \
+  X(ReverseDelay)         \
+  X(Pluck)                \
+  X(Comb)                 \
+  X(Flanger)              \
+  X(Freeze)               \
+  X(Leslie)               \
+  X(Unison)               \
+  X(PitchShifter)         \
+  X(MorphoHead)           \
+  X(Kick)                 \
+  X(Snare)                \
+  X(HiHat)                \
+  X(Tom)                  \
+  X(Cowbell)              \
+  X(Cymbal)               \
+  X(CatPhoto)
 
 #define QVZ_DECLARE(name) extern const od::ClassDescription name##Description;
 QVZ_LIBRARY_CLASSES(QVZ_DECLARE)

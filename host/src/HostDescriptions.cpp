@@ -1,7 +1,7 @@
 #include <od/Description.h>
 
 // The host's own objects, one line each: X(Name) names NameDescription beside the object.
-#define QVZ_HOST_OBJECTS(X) X(Sine)
+#define QVZ_HOST_OBJECTS(X) X(Sine) X(Noise) X(Clock) X(Player) X(Monitor)
 
 #define QVZ_DECLARE(name) extern const od::ClassDescription name##Description;
 QVZ_HOST_OBJECTS(QVZ_DECLARE)
