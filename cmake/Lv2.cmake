@@ -9,7 +9,6 @@ endif()
 set(QVZ_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/quorvani.lv2)
 set(QVZ_LV2_BINARY quorvani.so)
 set(QVZ_LV2_SHARED ${CMAKE_SOURCE_DIR}/lv2/Catalogue.cpp ${CMAKE_SOURCE_DIR}/lv2/Instance.cpp)
-set_source_files_properties(${QVZ_LV2_SHARED} PROPERTIES COMPILE_DEFINITIONS QVZ_LV2_PARTIAL)
 set(QVZ_LV2_INCLUDES ${CMAKE_SOURCE_DIR}/lv2 $<TARGET_PROPERTY:quorvani,INCLUDE_DIRECTORIES>)
 
 # The plug-in: the host and unit objects are linked in, so it needs no libodhost at run time.
@@ -42,3 +41,25 @@ add_custom_target(quorvani_lv2_ttl ALL DEPENDS ${QVZ_LV2_BUNDLE}/manifest.ttl)
 add_dependencies(quorvani_lv2 quorvani_lv2_ttl)
 
 install(DIRECTORY ${QVZ_LV2_BUNDLE} DESTINATION lib/lv2)
+
+# ---- tests: a lilv host of our own (tests/lv2) and the third-party tools (tests/lv2/*.sh) --------
+if(TARGET qvz_tests)
+  pkg_check_modules(LILV IMPORTED_TARGET lilv-0)
+endif()
+if(LILV_FOUND)
+  file(GLOB QVZ_LV2_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/lv2/*.cpp)
+  add_executable(qvz_lv2_tests ${QVZ_LV2_TEST_SOURCES})
+  target_compile_options(qvz_lv2_tests PRIVATE ${QVZ_OWN_WARNINGS})
+  target_link_libraries(qvz_lv2_tests PRIVATE PkgConfig::LILV PkgConfig::LV2 PkgConfig::SNDFILE qvzdescriptions
+    GTest::gtest GTest::gtest_main Threads::Threads)
+  add_dependencies(qvz_lv2_tests quorvani_lv2 qvz)
+  gtest_discover_tests(qvz_lv2_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS lv2
+    ENVIRONMENT "QVZ_BUILD=${CMAKE_BINARY_DIR}")
+  file(GLOB QVZ_LV2_TOOL_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/lv2/test_*.sh)
+  foreach(script ${QVZ_LV2_TOOL_TESTS})
+    get_filename_component(stem ${script} NAME_WE)
+    add_test(NAME lv2.${stem} COMMAND bash ${script} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    set_tests_properties(lv2.${stem} PROPERTIES LABELS lv2
+      ENVIRONMENT "QVZ_BUILD=${CMAKE_BINARY_DIR};QVZ_SOURCE=${CMAKE_SOURCE_DIR}")
+  endforeach()
+endif()

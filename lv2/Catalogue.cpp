@@ -457,24 +457,11 @@ std::vector<PluginSpec> buildPlugins() {
     list.push_back(singleClass(*d));
     described++;
   }
-#ifdef QVZ_LV2_PARTIAL
-  // While the descriptions are being written: only the plug-ins whose classes are described.
-  const auto described_ = [](std::initializer_list<const char *> names) {
-    for (const char *n : names)
-      if (!od::findDescription(n)) return false;
-    return true;
-  };
-  if (described_({"ReverseDelay"})) list.push_back(reverseDelayStereo());
-  if (described_({"TapDelay", "TapDelayStereoMixer"})) list.push_back(tapDelayStereo());
-  if (described_({"CompressorObject"})) list.push_back(compressor());
-  if (described_({"Kick", "Snare", "HiHat", "Tom", "Cowbell", "Cymbal"})) list.push_back(drums());
-#else
   if (described != (int)recipes().size()) fail("bundle", "a class the plug-ins build has no description");
   list.push_back(reverseDelayStereo());
   list.push_back(tapDelayStereo());
   list.push_back(compressor());
   list.push_back(drums());
-#endif
   return list;
 }
 

@@ -41,7 +41,7 @@ constexpr DrumNote kDrumNotes[] = {
 
 bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// A wrapper control's value: inside its range, its default when not a number.
+// A control value inside its port's range, the default when it is not a number.
 float sanitized(const PortSpec &p, float v) {
   if (std::isnan(v)) return p.defaultValue;
   return std::min(std::max(v, p.minimum), p.maximum);
@@ -222,9 +222,10 @@ void Instance::noteOn(uint32_t offset, int note, int velocity) {
   if (mPendingCount < kMaxNotes) mPending[mPendingCount++] = {(int)offset, note, velocity};
 }
 
-// Host control values, once per frame: continuous inlets ramp across the frame from the
-// value of the last one (a value that holds is written as it is), gates and triggers step,
-// parameters are set (they glide themselves), options are chosen.
+// Host control values, once per frame, kept inside their ports' ranges (not a number: the
+// default): continuous inlets ramp across the frame from the value of the last one (a value
+// that holds is written as it is), gates and triggers step, parameters are set (they glide
+// themselves), options are chosen.
 void Instance::applyControls(bool first) {
   for (Control &c : mControls) {
     const PortSpec &p = *c.spec;
@@ -233,9 +234,10 @@ void Instance::applyControls(bool first) {
       if (sameBits(v, c.hostAtOverride)) v = c.override;
       else c.overridden = false;
     }
+    v = sanitized(p, v);
     switch (p.target) {
     case Target::Inlet:
-      if (p.role == Role::Control && !first && !sameBits(v, c.value) && std::isfinite(v) && std::isfinite(c.value)) {
+      if (p.role == Role::Control && !first && !sameBits(v, c.value)) {
         const float from = c.value;
         for (int i = 0; i < kFrame - 1; i++) c.feed[i] = from + (v - from) * kRamp.at[i];
         c.feed[kFrame - 1] = v;
@@ -252,11 +254,10 @@ void Instance::applyControls(bool first) {
       }
       break;
     case Target::Option: {
-      const int choice = (int)std::lround(sanitized(p, v));
+      const int choice = (int)std::lround(v);
       for (od::Option *option : c.options) option->set(choice);
       break;
     }
-    case Target::Wrapper: v = sanitized(p, v); break;
     default: break;
     }
     c.value = v;
