@@ -263,6 +263,21 @@ PortSpec *findPort(PluginSpec &plugin, const std::string &name) {
   return nullptr;
 }
 
+// Turns the compressor's detector-level control into an optional side-chain audio input,
+// placed after the other audio inputs.
+PortSpec &sideChainAudio(PluginSpec &plugin) {
+  PortSpec side = *findPort(plugin, "SCIn");
+  plugin.ports.erase(plugin.ports.begin() + plugin.portIndex(side.symbol));
+  side.type = PortType::AudioIn;
+  side.role = Role::Audio;
+  side.unit.clear();
+  side.sideChain = true;
+  side.optional = true;
+  size_t at = 0;
+  while (at < plugin.ports.size() && plugin.ports[at].type == PortType::AudioIn) at++;
+  return *plugin.ports.insert(plugin.ports.begin() + at, side);
+}
+
 void addTempoControls(PluginSpec &plugin, const std::string &what) {
   plugin.transport = true;
   PortSpec sync = wrapperControl(kTempoSync, "Tempo Sync", Role::Toggle, 0, 1, 0, "",
@@ -287,9 +302,7 @@ PluginSpec singleClass(const od::ClassDescription &d) {
 
   const std::string name = d.name;
   if (name == "CompressorObject") {
-    PortSpec *side = findPort(plugin, "SCIn");
-    side->sideChain = true;
-    side->optional = true;
+    sideChainAudio(plugin);
   } else if (name == "ReverseDelay") {
     PortSpec *delay = findPort(plugin, "Delay");
     delay->minimum = (float)kFrame / kDescribedRate;
@@ -397,14 +410,12 @@ PluginSpec compressor() {
   plugin.extra = Extra::Compressor;
   plugin.units.push_back({"CompressorObject", makeDefault<CompressorObject>});
   addUnitPorts(plugin, d, 0, 1);
-  PortSpec *side = findPort(plugin, "SCIn");
-  side->name = "Side Chain";
-  side->symbol = portSymbol(side->name);
-  side->comment = "key signal for the detector when Detect Side Chain is on";
-  side->sideChain = true;
-  side->optional = true;
-  side->target = Target::None; // read by the detector, not by the unit
-  side->bindings.clear();
+  PortSpec &side = sideChainAudio(plugin);
+  side.name = "Side Chain";
+  side.symbol = portSymbol(side.name);
+  side.comment = "key signal for the detector when Detect Side Chain is on";
+  side.target = Target::None; // read by the detector, not by the unit
+  side.bindings.clear();
   plugin.ports.push_back(wrapperControl(kAttack, "Attack", Role::Control, 0.0001f, 0.1f, 0.002f, "s",
                                         "detector rise time constant"));
   plugin.ports.push_back(wrapperControl(kRelease, "Release", Role::Control, 0.005f, 2.0f, 0.15f, "s",
