@@ -16,6 +16,7 @@ namespace qvzlv2 {
 
 namespace {
 
+constexpr uint32_t kRandomSeed = 1;       // as `qvz render --seed 1`
 constexpr float kBypassFadeSeconds = 0.01f; // bypass crossfade, linear
 constexpr float kBurstSeconds = 0.005f;     // Pluck's noise burst when nothing feeds "In"
 constexpr float kBurstScale = 4.65661287e-10f; // 1 / 2^31: noise within +-1
@@ -63,7 +64,9 @@ void fill(float *buffer, int from, float value) {
 } // namespace
 
 Instance::Instance(const PluginSpec &spec, float sampleRate)
-    : mSpec(spec), mSampleRate(sampleRate), mBypassStep(1.0f / (kBypassFadeSeconds * sampleRate)) {
+    : mSpec(spec), mSampleRate(sampleRate), mRandom(kRandomSeed),
+      mBypassStep(1.0f / (kBypassFadeSeconds * sampleRate)) {
+  od::Random::Scope random(mRandom);
   mPorts.assign(spec.ports.size(), nullptr);
   try {
     for (const UnitSpec &u : spec.units) {
@@ -424,6 +427,7 @@ void Instance::writeOutputs(uint32_t from, uint32_t count) {
 
 void Instance::run(uint32_t samples) {
   od::DenormalGuard denormals;
+  od::Random::Scope random(mRandom);
   if (mLatencyPort >= 0 && mPorts[mLatencyPort]) *static_cast<float *>(mPorts[mLatencyPort]) = (float)kFrame;
   int nextNote = 0;
   for (uint32_t done = 0; done < samples;) {

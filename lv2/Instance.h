@@ -8,6 +8,7 @@
 
 #include <od/Parameter.h>
 #include <od/Port.h>
+#include <od/Random.h>
 
 #include <dsp/DrumVoice.h>
 
@@ -86,6 +87,7 @@ private:
 
   const PluginSpec &mSpec;
   const float mSampleRate;
+  od::RandomSource mRandom; // the instance's own noise, seeded as a render with --seed 1 is
   std::vector<od::Object *> mUnits;
   std::vector<std::unique_ptr<od::Outlet>> mFeeds;
   std::vector<std::unique_ptr<float[]>> mBuffers;
