@@ -3,8 +3,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 
 SEEDS ?= 10
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build demo test bench soak sanitize clean
+.PHONY: all deps configure build install demo test bench soak sanitize clean
 
 all: build
 
@@ -16,6 +17,10 @@ configure: deps
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
+
+# Installs the LV2 bundle into PREFIX/lib/lv2/quorvani.lv2.
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 demo: build
 	@./$(BUILD)/qvz
