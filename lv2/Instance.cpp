@@ -230,8 +230,13 @@ void Instance::noteOn(uint32_t offset, int note, int velocity) {
 // that holds is written as it is), gates and triggers step, parameters are set (they glide
 // themselves), options are chosen.
 void Instance::applyControls(bool first) {
+  // The wrapper's own controls first: the tempo sync they set may override a unit control.
+  for (Control &c : mControls)
+    if (c.spec->target == Target::Wrapper) c.value = sanitized(*c.spec, hostValue(c));
+  applyTempo();
   for (Control &c : mControls) {
     const PortSpec &p = *c.spec;
+    if (p.target == Target::Wrapper) continue;
     float v = hostValue(c);
     if (c.overridden) {
       if (sameBits(v, c.hostAtOverride)) v = c.override;
@@ -382,7 +387,6 @@ void Instance::mixDrums() {
 
 void Instance::processFrame() {
   for (AudioIn &a : mAudioIn) std::memcpy(a.frame, a.collect, sizeof(float) * kFrame);
-  applyTempo();
   applyControls(mFirstFrame);
   for (int k = 0; k < mVoiceCount; k++) fill(mVoices[k].velocity, 0, mVoices[k].gain);
   applyNotes();
