@@ -3,6 +3,7 @@
 // instances running on several threads at once.
 
 #include "PluginHost.h"
+#include "RealtimeGuard.h"
 
 #include <lv2/atom/forge.h>
 #include <lv2/patch/patch.h>
@@ -244,6 +245,33 @@ TEST(Lv2SamplePlayer, AMissingOrHostileFileIsLoggedAndTheInstanceRunsOn) {
     const auto out = player.render({}, 4 * kBlock, {kBlock});
     EXPECT_NE(features.logged.find("cannot load '" + path + "'"), std::string::npos) << features.logged;
     EXPECT_GE(firstSound(out), 0) << "the sample loaded before plays on";
+  }
+}
+
+// After its first block, run() takes no heap memory and no lock, whatever the block length,
+// with notes and bypass changes on the way.
+TEST(Lv2Realtime, RunNeitherAllocatesNorLocks) {
+  if (!qvzrobust::realtimeInterposerActive()) GTEST_SKIP() << "the sanitizer owns the heap functions";
+  for (const std::string &uri : Bundle::get().uris()) {
+    Features features;
+    Plugin plugin(uri, &features);
+    ASSERT_TRUE(plugin.ok());
+    std::vector<std::vector<float>> inputs(plugin.audioInputs().size(), noise(kBlock, 5));
+    plugin.render(inputs, kBlock, {kBlock}); // connects every port
+    int enabled = -1;
+    for (size_t i = 0; i < plugin.ports().size(); i++)
+      if (plugin.ports()[i].enabled) enabled = (int)i;
+    qvzrobust::resetRealtimeCount();
+    {
+      qvzrobust::InProcess guard;
+      for (uint32_t n : {1u, 31u, 32u, 33u, 4096u, 100u, 8192u}) {
+        plugin.control(enabled) = n == 100u ? 0.0f : 1.0f;
+        lilv_instance_run(plugin.instance(), std::min(n, (uint32_t)kBlock));
+      }
+    }
+    const qvzrobust::RealtimeCount count = qvzrobust::realtimeCount();
+    EXPECT_EQ(count.allocations + count.frees, 0) << uri;
+    EXPECT_EQ(count.locks, 0) << uri;
   }
 }
 

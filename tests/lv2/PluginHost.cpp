@@ -42,6 +42,8 @@ Bundle::Bundle() : mWorld(lilv_world_new()) {
   LilvNode *uri = lilv_new_file_uri(mWorld, nullptr, bundlePath().c_str());
   lilv_world_load_bundle(mWorld, uri);
   lilv_node_free(uri);
+  if (lilv_plugins_size(lilv_world_get_all_plugins(mWorld)) == 0)
+    throw std::runtime_error("no plug-ins in " + bundlePath() + " (set QVZ_BUILD to the build folder)");
 }
 
 Bundle::~Bundle() { lilv_world_free(mWorld); }
