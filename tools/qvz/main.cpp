@@ -27,7 +27,8 @@ const char *const kUsage =
     "  qvz demo [-o OUT.wav] [--plot OUT.png] [render options]\n"
     "  qvz render PATCH.lua -o OUT.wav [-i IN.wav] [--seconds S] [--rate R] [--frame N]\n"
     "             [--seed N] [--plot OUT.png]\n"
-    "  qvz units [NAME]            classes with their inlets, outlets, parameters and options\n"
+    "  qvz units [NAME] [--json] [--rate R] [--frame N]\n"
+    "                              classes with each port's role, range, unit, default and use\n"
     "  qvz draw CLASS -o OUT.png [--mono] [--width W] [--height H] [--scale N]\n"
     "                              draws a widget (default 128 x 64, grey, scale 4) to a PNG\n"
     "\n"
@@ -151,14 +152,19 @@ int demoCommand(Arguments &args) {
 }
 
 int unitsCommand(Arguments &args) {
-  std::string only;
+  qvz::UnitsSettings settings;
   while (!args.done()) {
     const std::string arg = args.next();
-    if (isOption(arg)) throw UsageError("unknown option '" + arg + "' (see qvz --help)");
-    if (!only.empty()) throw UsageError("units takes at most one class name");
-    only = arg;
+    if (arg == "--json") {
+      args.refuseInlineValue(arg);
+      settings.json = true;
+    } else if (arg == "--rate") settings.sampleRate = (int)parseInteger(arg, args.value(arg), 1000, 768000);
+    else if (arg == "--frame") settings.frameLength = (int)parseInteger(arg, args.value(arg), 1, 4096);
+    else if (isOption(arg)) throw UsageError("unknown option '" + arg + "' (see qvz --help)");
+    else if (!settings.only.empty()) throw UsageError("units takes at most one class name");
+    else settings.only = arg;
   }
-  qvz::listUnits(only);
+  qvz::listUnits(settings);
   return 0;
 }
 

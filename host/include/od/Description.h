@@ -7,13 +7,16 @@
 // the small `qvzdescriptions` library (no unit code, no Lua) and reads them.
 //
 // Adding a unit:
-//   1. its own files: units/<family>/Name.h and Name.cpp, and its description
+//   1. its own files: units/<family>/Name.h and Name.cpp, its description
 //      units/<family>/NameDescription.cpp defining
 //        extern const od::ClassDescription NameDescription = {...};
-//      (host objects: host/src/NameDescription.cpp, listed in HostDescriptions.cpp);
-//   2. its binding file binding/classes/Name.i, included from binding/Quorvani.i;
+//      its tests (tests/<family>/NameTest.cpp, registering a factory with QVZ_REGISTER_UNIT
+//      for the shared sweeps) and its benchmark (bench/NameBench.cpp, a RegisterBench entry);
+//      host objects: host/src/NameDescription.cpp, listed in host/src/HostDescriptions.cpp;
+//   2. its binding file binding/classes/Name.i (every file there is published);
 //   3. one line X(Name) in the class list of units/Descriptions.cpp, at its family's place.
-// Tests, benchmarks, `qvz units` and docs/units.md pick it up from there.
+// `qvz units`, docs/units.md (regenerate with build/qvz_docs), the host's inlet defaults and
+// the checks of the test and benchmark registries pick it up from there.
 
 #include <cstring>
 
