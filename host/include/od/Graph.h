@@ -22,7 +22,7 @@ public:
   bool build(const std::vector<Outlet *> &outputs, std::string &error);
 
   // Runs one frame of every object in order, with denormals flushed.
-  void processFrame();
+  void processFrame() OD_NONBLOCKING;
 
   const std::vector<Object *> &order() const { return mOrder; }
 
