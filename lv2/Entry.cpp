@@ -28,14 +28,6 @@
 #include <mutex>
 #include <string>
 
-#if defined(__has_include)
-#if __has_include(<od/Realtime.h>)
-#include <od/Realtime.h>
-#endif
-#endif
-#ifndef QVZ_NONBLOCKING
-#define QVZ_NONBLOCKING
-#endif
 
 namespace qvzlv2 {
 
@@ -191,7 +183,7 @@ void connectPort(LV2_Handle handle, uint32_t port, void *data) { static_cast<Plu
 
 void activate(LV2_Handle handle) { static_cast<Plugin *>(handle)->instance->activate(); }
 
-QVZ_NONBLOCKING void run(LV2_Handle handle, uint32_t samples) {
+void run(LV2_Handle handle, uint32_t samples) OD_NONBLOCKING {
   Plugin *plugin = static_cast<Plugin *>(handle);
   if (plugin->eventsPort >= 0) readEvents(plugin, samples);
   plugin->instance->run(samples);

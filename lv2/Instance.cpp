@@ -429,7 +429,7 @@ void Instance::writeOutputs(uint32_t from, uint32_t count) {
   }
 }
 
-void Instance::run(uint32_t samples) {
+void Instance::run(uint32_t samples) OD_NONBLOCKING {
   od::DenormalGuard denormals;
   od::Random::Scope random(mRandom);
   if (mLatencyPort >= 0 && mPorts[mLatencyPort]) *static_cast<float *>(mPorts[mLatencyPort]) = (float)kFrame;

@@ -9,6 +9,7 @@
 #include <od/Parameter.h>
 #include <od/Port.h>
 #include <od/Random.h>
+#include <od/config.h>
 
 #include <dsp/DrumVoice.h>
 
@@ -36,7 +37,7 @@ public:
   void activate();
   // Copies the host's block in, processes every frame it completes, copies the delayed
   // output out. Events (notes, transport) must have been handed over with the calls below.
-  void run(uint32_t samples);
+  void run(uint32_t samples) OD_NONBLOCKING;
 
   // Hands over what the events port brought for the block being run, before run().
   void noteOn(uint32_t offset, int note, int velocity);

@@ -174,6 +174,28 @@ TEST(Lv2Tempo, SyncedTimeAndRateFollowTheHostTempo) {
   }
 }
 
+double rms(const std::vector<float> &v, size_t from) {
+  double sum = 0.0;
+  for (size_t i = from; i < v.size(); i++) sum += (double)v[i] * v[i];
+  return std::sqrt(sum / (double)(v.size() - from));
+}
+
+TEST(Lv2Compressor, ItsDetectorFollowsTheInputOrTheSideChain) {
+  const size_t n = 4 * kBlock;
+  std::vector<float> loud = noise((int)n, 9), silent(n, 0.0f);
+  for (float &v : loud) v *= 1.8f; // about +-0.9, well above the threshold
+  const auto run = [&](bool sideChain, const std::vector<float> &key) {
+    Features features;
+    Plugin compressor(kPrefix + "Compressor", &features);
+    compressor.setControl("detect_side_chain", sideChain ? 1.0f : 0.0f);
+    return compressor.render({loud, key}, n, {kBlock})[0];
+  };
+  EXPECT_LT(rms(run(false, silent), n / 2), 0.6 * rms(loud, n / 2)) << "its own input is reduced";
+  EXPECT_LT(rms(run(true, loud), n / 2), 0.6 * rms(loud, n / 2)) << "a loud key reduces it";
+  const auto keyedBySilence = run(true, silent);
+  for (size_t i = kLatency; i < n; i++) ASSERT_EQ(keyedBySilence[i], loud[i - kLatency]) << "sample " << i;
+}
+
 // State kept in memory, as a host would keep it in its session.
 struct SavedState {
   std::map<uint32_t, std::pair<std::string, uint32_t>> values;

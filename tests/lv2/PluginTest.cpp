@@ -204,7 +204,9 @@ TEST_P(EveryPlugin, OutputIsTheRenderersOneFrameLater) {
       }
     }
   }
-  if (name != "MorphoHead") EXPECT_GT(loudest, 0.0f) << "silent in every setting"; // it has no sample here
+  if (name != "MorphoHead") { // it has no sample here
+    EXPECT_GT(loudest, 0.0f) << "silent in every setting";
+  }
 }
 
 TEST_P(EveryPlugin, NonFiniteControlsGiveFiniteOutput) {
@@ -244,7 +246,9 @@ TEST_P(EveryPlugin, OptionalPortsMayStayUnconnected) {
   // Only a side chain or an excitation input changes what an unconnected port means.
   bool changesSound = false;
   for (const PortInfo &port : loose.ports()) changesSound |= port.optional && port.audio;
-  if (!changesSound) EXPECT_EQ(a, b);
+  if (!changesSound) {
+    EXPECT_EQ(a, b);
+  }
 }
 
 TEST_P(EveryPlugin, BypassCrossfadesToTheDryInput) {
