@@ -61,7 +61,7 @@ if(LILV_FOUND)
   foreach(script ${QVZ_LV2_TOOL_TESTS})
     get_filename_component(stem ${script} NAME_WE)
     add_test(NAME lv2.${stem} COMMAND bash ${script} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-    set_tests_properties(lv2.${stem} PROPERTIES LABELS lv2
+    set_tests_properties(lv2.${stem} PROPERTIES LABELS lv2 TIMEOUT 300
       ENVIRONMENT "QVZ_BUILD=${CMAKE_BINARY_DIR};QVZ_SOURCE=${CMAKE_SOURCE_DIR}")
   endforeach()
 endif()

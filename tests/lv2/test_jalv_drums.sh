@@ -19,7 +19,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-jackd -n "$server" -R -d dummy -r 48000 -p 128 > jackd.log 2>&1 &
+# A long client timeout: on a loaded machine a late cycle must not get a client thrown out.
+jackd -n "$server" -R -t 10000 -d dummy -r 48000 -p 128 > jackd.log 2>&1 &
 pids+=($!)
 jack_wait -s "$server" -w -t 10 > /dev/null 2>&1 || { fail "the dummy JACK server did not start: $(cat jackd.log)"; exit 1; }
 
@@ -38,7 +39,7 @@ done
 jack_lsp | grep -q '^qvzdrums:out_l$' || { fail "jalv did not offer the kit's ports: $(cat jalv.log)"; exit 1; }
 jack_connect qvzseq:out qvzdrums:events || { fail "cannot connect the sequencer: $(jack_lsp)"; exit 1; }
 
-jack_rec -f kit.wav -d 3 -b 32 qvzdrums:out_l > rec.log 2>&1 || { fail "jack_rec: $(cat rec.log)"; exit 1; }
+timeout 60 jack_rec -f kit.wav -d 3 -b 32 qvzdrums:out_l > rec.log 2>&1 || { fail "jack_rec: $(cat rec.log)"; exit 1; }
 
 # Onsets: the first sample of each strike after at least 1000 quiet samples.
 sox -V1 kit.wav -t f32 - | od -An -v -f -w4 | awk -v loop="$loop" '
