@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 SEEDS ?= 10
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build install demo test bench soak sanitize clean
+.PHONY: all deps configure build demo test bench soak sanitize install clean
 
 all: build
 
@@ -17,10 +17,6 @@ configure: deps
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
-
-# Installs the LV2 bundle into PREFIX/lib/lv2/quorvani.lv2.
-install: build
-	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 demo: build
 	@./$(BUILD)/qvz
@@ -41,6 +37,11 @@ soak: build
 # The robustness suite under AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/).
 sanitize: deps
 	@bash scripts/sanitize
+
+# qvz, its man page, the host library, both Lua modules (PREFIX/lib/lua/5.4), the examples and
+# the LV2 bundle (PREFIX/lib/lv2/quorvani.lv2).
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 clean:
 	@rm -rf $(BUILD)
