@@ -188,6 +188,16 @@ PortSpec wrapperControl(int id, const std::string &name, Role role, float minimu
   return p;
 }
 
+PluginSpec newPlugin(const std::string &uriName, const std::string &name, const std::string &lv2Class,
+                     const std::string &comment) {
+  PluginSpec plugin;
+  plugin.uri = std::string(kUriPrefix) + uriName;
+  plugin.name = name;
+  plugin.lv2Class = lv2Class;
+  plugin.comment = comment;
+  return plugin;
+}
+
 const od::ClassDescription &describe(const std::string &className) {
   const od::ClassDescription *d = od::findDescription(className.c_str());
   if (!d) fail(className, "the class has no description");
@@ -263,6 +273,13 @@ PortSpec *findPort(PluginSpec &plugin, const std::string &name) {
   return nullptr;
 }
 
+// The reverse delay's "Delay" runs from one frame to the memory taken at instantiate.
+void reverseDelayRange(PluginSpec &plugin) {
+  PortSpec *delay = findPort(plugin, "Delay");
+  delay->minimum = (float)kFrame / kDescribedRate;
+  delay->maximum = kReverseSeconds;
+}
+
 // Turns the compressor's detector-level control into an optional side-chain audio input,
 // placed after the other audio inputs.
 PortSpec &sideChainAudio(PluginSpec &plugin) {
@@ -292,11 +309,7 @@ void addTempoControls(PluginSpec &plugin, const std::string &what) {
 
 PluginSpec singleClass(const od::ClassDescription &d) {
   const ClassRecipe &recipe = recipes().at(d.name);
-  PluginSpec plugin;
-  plugin.uri = std::string(kUriPrefix) + d.name;
-  plugin.name = std::string("Quorvani ") + d.name;
-  plugin.lv2Class = lv2Class(d);
-  plugin.comment = d.summary;
+  PluginSpec plugin = newPlugin(d.name, std::string("Quorvani ") + d.name, lv2Class(d), d.summary);
   plugin.units.push_back({d.name, recipe.make});
   addUnitPorts(plugin, d, 0, recipe.channels);
 
@@ -304,9 +317,7 @@ PluginSpec singleClass(const od::ClassDescription &d) {
   if (name == "CompressorObject") {
     sideChainAudio(plugin);
   } else if (name == "ReverseDelay") {
-    PortSpec *delay = findPort(plugin, "Delay");
-    delay->minimum = (float)kFrame / kDescribedRate;
-    delay->maximum = kReverseSeconds;
+    reverseDelayRange(plugin);
   } else if (name == "Pluck") {
     plugin.extra = Extra::Pluck;
     plugin.midi = true;
@@ -333,16 +344,11 @@ PluginSpec singleClass(const od::ClassDescription &d) {
 
 PluginSpec reverseDelayStereo() {
   const od::ClassDescription &d = describe("ReverseDelay");
-  PluginSpec plugin;
-  plugin.uri = std::string(kUriPrefix) + "ReverseDelayStereo";
-  plugin.name = "Quorvani ReverseDelay Stereo";
-  plugin.lv2Class = "lv2:DelayPlugin";
-  plugin.comment = std::string(d.summary) + ", two channels";
+  PluginSpec plugin = newPlugin("ReverseDelayStereo", "Quorvani ReverseDelay Stereo", "lv2:DelayPlugin",
+                                std::string(d.summary) + ", two channels");
   plugin.units.push_back({"ReverseDelay", [] { return makeReverseDelay(kStereo); }});
   addUnitPorts(plugin, d, 0, kStereo);
-  PortSpec *delay = findPort(plugin, "Delay");
-  delay->minimum = (float)kFrame / kDescribedRate;
-  delay->maximum = kReverseSeconds;
+  reverseDelayRange(plugin);
   finish(plugin);
   return plugin;
 }
@@ -353,11 +359,8 @@ PluginSpec reverseDelayStereo() {
 PluginSpec tapDelayStereo() {
   const od::ClassDescription &delay = describe("TapDelay");
   const od::ClassDescription &mixer = describe("TapDelayStereoMixer");
-  PluginSpec plugin;
-  plugin.uri = std::string(kUriPrefix) + "TapDelayStereo";
-  plugin.name = "Quorvani TapDelay Stereo";
-  plugin.lv2Class = "lv2:DelayPlugin";
-  plugin.comment = "two four-tap pitch-shifting delays placed in stereo by their mixer";
+  PluginSpec plugin = newPlugin("TapDelayStereo", "Quorvani TapDelay Stereo", "lv2:DelayPlugin",
+                                "two four-tap pitch-shifting delays placed in stereo by their mixer");
   plugin.extra = Extra::TempoDelay;
   plugin.units.push_back({"TapDelay", makeDefault<TapDelay>});
   plugin.units.push_back({"TapDelay", makeDefault<TapDelay>});
@@ -402,11 +405,8 @@ PluginSpec tapDelayStereo() {
 // detector level.
 PluginSpec compressor() {
   const od::ClassDescription &d = describe("CompressorObject");
-  PluginSpec plugin;
-  plugin.uri = std::string(kUriPrefix) + "Compressor";
-  plugin.name = "Quorvani Compressor";
-  plugin.lv2Class = "lv2:CompressorPlugin";
-  plugin.comment = std::string(d.summary) + ", with a peak detector of its own";
+  PluginSpec plugin = newPlugin("Compressor", "Quorvani Compressor", "lv2:CompressorPlugin",
+                                std::string(d.summary) + ", with a peak detector of its own");
   plugin.extra = Extra::Compressor;
   plugin.units.push_back({"CompressorObject", makeDefault<CompressorObject>});
   addUnitPorts(plugin, d, 0, 1);
@@ -428,11 +428,8 @@ PluginSpec compressor() {
 
 // The six voices as one instrument: a level and a pan per voice, mixed to stereo.
 PluginSpec drums() {
-  PluginSpec plugin;
-  plugin.uri = std::string(kUriPrefix) + "Drums";
-  plugin.name = "Quorvani Drums";
-  plugin.lv2Class = "lv2:InstrumentPlugin";
-  plugin.comment = "kick, snare, hi-hat, tom, cowbell and cymbal played by General MIDI notes";
+  PluginSpec plugin = newPlugin("Drums", "Quorvani Drums", "lv2:InstrumentPlugin",
+                                "kick, snare, hi-hat, tom, cowbell and cymbal played by General MIDI notes");
   plugin.extra = Extra::Drums;
   plugin.midi = true;
   plugin.ports.push_back(audioPort(PortType::AudioOut, "Out L", "left mix", Target::None));
