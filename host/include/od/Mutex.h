@@ -50,7 +50,9 @@ private:
 #if OD_REALTIME_CHECKS
   using RealtimeChecksOff = __rtsan::ScopedDisabler;
 #else
-  struct RealtimeChecksOff {};
+  struct RealtimeChecksOff {
+    RealtimeChecksOff() {} // user-provided: a guard variable, not an unused one
+  };
 #endif
 
   std::mutex mMutex;
