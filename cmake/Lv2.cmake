@@ -22,7 +22,11 @@ if(PNG_FOUND)
 endif()
 set(QVZ_LV2_EXPORTS ${CMAKE_BINARY_DIR}/generated/quorvani_lv2.map)
 file(WRITE ${QVZ_LV2_EXPORTS} "{ global: lv2_descriptor; local: *; };\n")
-target_link_options(quorvani_lv2 PRIVATE -Wl,--version-script=${QVZ_LV2_EXPORTS} -Wl,-z,defs)
+target_link_options(quorvani_lv2 PRIVATE -Wl,--version-script=${QVZ_LV2_EXPORTS})
+if(NOT QVZ_SANITIZE)
+  # Every symbol resolved at link time (a sanitizer's runtime comes from the host program).
+  target_link_options(quorvani_lv2 PRIVATE -Wl,-z,defs)
+endif()
 set_target_properties(quorvani_lv2 PROPERTIES PREFIX "" OUTPUT_NAME quorvani
   LIBRARY_OUTPUT_DIRECTORY ${QVZ_LV2_BUNDLE})
 

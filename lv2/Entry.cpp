@@ -282,7 +282,7 @@ const std::vector<LV2_Descriptor> &descriptors() {
 
 } // namespace qvzlv2
 
-extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor *lv2_descriptor(uint32_t index) {
+LV2_SYMBOL_EXPORT const LV2_Descriptor *lv2_descriptor(uint32_t index) {
   const std::vector<LV2_Descriptor> &list = qvzlv2::descriptors();
   return index < list.size() ? &list[index] : nullptr;
 }

@@ -244,7 +244,11 @@ TEST(Lv2SamplePlayer, TheWorkerLoadsTheFileAndTheStateBringsItBack) {
                                        features.all()),
             LV2_STATE_SUCCESS);
   Plugin fresh(kPrefix + "MorphoHead", &features);
+  // The worker loads the file once the block that asked for it has run: a one-sample block
+  // (shorter than a frame, so nothing is processed yet) for each.
   pushSamplePath(fresh, features, path);
+  fresh.render({}, 1, {1});
+  restored.render({}, 1, {1});
   const auto a = restored.render({}, 4 * kBlock, {kBlock});
   EXPECT_EQ(a, fresh.render({}, 4 * kBlock, {kBlock}));
   EXPECT_GE(firstSound(a), 0);

@@ -124,10 +124,10 @@ Features::Features() {
   mSchedule.handle = this;
   mSchedule.schedule_work = [](LV2_Worker_Schedule_Handle h, uint32_t size, const void *data) {
     Features *f = static_cast<Features *>(h);
-    if (!f->worker) return LV2_WORKER_ERR_UNKNOWN;
-    return f->worker->work(
-        f->workerHandle, [](LV2_Worker_Respond_Handle, uint32_t, const void *) { return LV2_WORKER_SUCCESS; }, nullptr,
-        size, data);
+    if (!f->worker || f->mWorkSize || size > sizeof f->mWork) return LV2_WORKER_ERR_NO_SPACE;
+    std::memcpy(f->mWork, data, size);
+    f->mWorkSize = size;
+    return LV2_WORKER_SUCCESS;
   };
   mMapFeature = {LV2_URID__map, &mMap};
   mLogFeature = {LV2_LOG__log, &mLog};
@@ -140,6 +140,14 @@ int Features::logv(LV2_Log_Handle handle, LV2_URID, const char *fmt, va_list arg
   const int n = std::vsnprintf(line, sizeof line, fmt, args);
   static_cast<Features *>(handle)->logged += line;
   return n;
+}
+
+void Features::doScheduledWork() {
+  if (!mWorkSize) return;
+  worker->work(
+      workerHandle, [](LV2_Worker_Respond_Handle, uint32_t, const void *) { return LV2_WORKER_SUCCESS; }, nullptr,
+      mWorkSize, mWork);
+  mWorkSize = 0;
 }
 
 LV2_URID Features::map(const char *uri) {
@@ -246,6 +254,7 @@ std::vector<std::vector<float>> Plugin::render(const std::vector<std::vector<flo
     for (size_t k = 0; k < ins.size() && k < inputs.size(); k++)
       if (!mDisconnected[ins[k]]) std::memcpy(mAudio[ins[k]].data(), inputs[k].data() + done, n * sizeof(float));
     lilv_instance_run(mInstance, (uint32_t)n);
+    if (mFeatures) mFeatures->doScheduledWork();
     for (size_t k = 0; k < outs.size(); k++) {
       const std::vector<float> &buffer = mAlias[outs[k]] >= 0 ? mAudio[mAlias[outs[k]]] : mAudio[outs[k]];
       std::memcpy(result[k].data() + done, buffer.data(), n * sizeof(float));

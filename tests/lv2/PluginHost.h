@@ -53,12 +53,16 @@ public:
   const LV2_Feature *const *all() const { return mList.data(); }
   std::string logged;
   static int logv(LV2_Log_Handle handle, LV2_URID type, const char *fmt, va_list args);
-  // Work scheduled by the plug-in runs at once, on the calling thread, through this interface.
+  // Work the plug-in schedules in run() is kept (in memory taken up front) and done by this
+  // interface when run() has returned, as a host's worker thread would.
   const LV2_Worker_Interface *worker = nullptr;
   LV2_Handle workerHandle = nullptr;
+  void doScheduledWork();
 
 private:
   std::map<std::string, LV2_URID> mIds;
+  char mWork[4096];
+  uint32_t mWorkSize = 0;
   LV2_URID_Map mMap;
   LV2_Log_Log mLog;
   LV2_Worker_Schedule mSchedule;
