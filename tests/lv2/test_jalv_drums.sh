@@ -13,8 +13,11 @@ loop=24000 # samples between kicks at 48 kHz
 pids=()
 cleanup() {
   exec 3>&-
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[$i]}" 2> /dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null; done
+  # Clients first, each gone before the next; the server last (it waits for its clients).
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[$i]}" 2> /dev/null
+    wait "${pids[$i]}" 2> /dev/null
+  done
   rm -rf "$WORK"
 }
 trap cleanup EXIT
