@@ -1,6 +1,7 @@
 // qvz: renders Lua patches of the library's units to WAV files.
 #include "Draw.h"
 #include "Failure.h"
+#include "LuaPatch.h"
 #include "Render.h"
 #include "Units.h"
 
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,24 +22,54 @@ constexpr double kLongestRender = 24.0 * 3600.0; // seconds
 constexpr long kLargestWidget = 4096;             // pixels a side, the frame buffer's limit
 constexpr long kLargestScale = 16;
 constexpr long kLargestPicture = 8192;            // pixels a side of a drawn PNG
+constexpr int kFrameStep = 4;                     // frame lengths are whole multiples of it
+constexpr int kLongestFrame = 4096;
+
+const char *const kCommands = "render, demo, units, draw, help";
 
 const char *const kUsage =
     "usage:\n"
     "  qvz                         render the built-in demo to qvz-demo.wav and qvz-demo.png\n"
     "  qvz demo [-o OUT.wav] [--plot OUT.png] [render options]\n"
-    "  qvz render PATCH.lua -o OUT.wav [-i IN.wav] [--seconds S] [--rate R] [--frame N]\n"
-    "             [--seed N] [--plot OUT.png]\n"
+    "  qvz render PATCH.lua -o OUT.wav [-i IN.wav] [render options]\n"
     "  qvz units [NAME]            classes with their inlets, outlets, parameters and options\n"
     "  qvz draw CLASS -o OUT.png [--mono] [--width W] [--height H] [--scale N]\n"
     "                              draws a widget (default 128 x 64, grey, scale 4) to a PNG\n"
+    "  qvz help [COMMAND], qvz COMMAND --help, qvz --version\n"
     "\n"
     "A patch is Lua using the modules \"od\" and \"qvz_libQuorvani\". It receives the input\n"
     "file's channels as outlets in ... and in qvz.inputs (without -i, ... is empty and\n"
     "qvz.inputs holds two silent channels),\n"
     "reads qvz.sampleRate, qvz.seconds and qvz.input (the input's path, nil without -i), and\n"
     "returns the outlets to record, one per output channel.\n"
-    "--seconds defaults to the input's length, or 10 s without input; the rate to the\n"
-    "input's (resampled when --rate differs), or 48000 Hz; --frame to 128; --seed to 0.\n";
+    "See qvz render --help for the render options, and man qvz.\n";
+
+const char *const kRenderUsage =
+    "usage: qvz render PATCH.lua -o OUT.wav [options]\n"
+    "       qvz demo [-o OUT.wav] [options]     (the built-in patch; 18 s, qvz-demo.wav and .png)\n"
+    "\n"
+    "  -o, --output FILE   the WAV to write; '-' writes it to standard output once complete.\n"
+    "                      A symlink is followed; a device or FIFO receives a copy of the\n"
+    "                      finished file; nothing but a regular file is ever replaced\n"
+    "  -i, --input FILE    audio the patch receives ('-' reads standard input)\n"
+    "  --seconds S         length; default the input's, or 10 s without input\n"
+    "  --tail S|auto       after that, go on while the output is above -90 dBFS, until it has\n"
+    "                      stayed below for 0.5 s, at most S seconds more (auto: 30 s)\n"
+    "  --rate R            sample rate, 1000 to 768000 Hz; default the input's, or 48000\n"
+    "  --frame N           frame length, a multiple of 4 from 4 to 4096; default 128\n"
+    "  --bits 16|24|32     32-bit float (default), or integers with seeded TPDF dither\n"
+    "  --rf64              write RF64 even below 4 GiB (larger files always are)\n"
+    "  --seed N            seeds the host's random source, math.random and the dither; default 0\n"
+    "  --plot FILE.png     waveform and spectrogram of every channel\n";
+
+const char *const kUnitsUsage =
+    "usage: qvz units [NAME]\n"
+    "Lists every class (or the one named) with its inlets, outlets, parameters and options.\n";
+
+const char *const kDrawUsage =
+    "usage: qvz draw CLASS -o OUT.png [--mono] [--width W] [--height H] [--scale N]\n"
+    "Draws a widget class onto a screen of W x H pixels (default 128 x 64, sides 1 to 4096),\n"
+    "grey or --mono, each pixel a block of N x N (1 to 16, default 4) in the PNG.\n";
 
 // Usage mistakes end with status 2, other failures with 1.
 class UsageError : public qvz::Failure {
@@ -115,9 +147,34 @@ bool readRenderOption(const std::string &arg, Arguments &args, qvz::RenderSettin
     if (settings.seconds < 0.0 || settings.seconds > kLongestRender)
       throw UsageError("--seconds must be from 0 to " + std::to_string((long)kLongestRender));
   } else if (arg == "--rate") settings.sampleRate = (int)parseInteger(arg, args.value(arg), 1000, 768000);
-  else if (arg == "--frame") settings.frameLength = (int)parseInteger(arg, args.value(arg), 1, 4096);
+  else if (arg == "--frame") {
+    const std::string text = args.value(arg);
+    const double frame = parseNumber(arg, text);
+    if (frame != std::floor(frame) || frame < kFrameStep || frame > kLongestFrame || std::fmod(frame, kFrameStep) != 0.0)
+      throw UsageError("--frame needs a whole number from 4 to 4096 that is a multiple of 4, got '" + text + "'");
+    settings.frameLength = (int)frame;
+  } else if (arg == "--bits") {
+    settings.bits = (int)parseInteger(arg, args.value(arg), 16, 32);
+    if (settings.bits != 16 && settings.bits != 24 && settings.bits != 32)
+      throw UsageError("--bits needs 16, 24 or 32, got '" + std::to_string(settings.bits) + "'");
+  } else if (arg == "--rf64") {
+    args.refuseInlineValue(arg);
+    settings.alwaysRf64 = true;
+  } else if (arg == "--tail") {
+    const std::string text = args.value(arg);
+    settings.tailSeconds = text == "auto" ? qvz::kAutoTailSeconds : parseNumber(arg, text);
+    if (settings.tailSeconds < 0.0 || settings.tailSeconds > kLongestRender)
+      throw UsageError("--tail needs 'auto' or seconds from 0 to " + std::to_string((long)kLongestRender));
+  }
   else if (arg == "--seed") settings.seed = (unsigned)parseInteger(arg, args.value(arg), 0, 4294967295L);
   else return false;
+  return true;
+}
+
+// True (after printing the text) when the next argument asks for help.
+bool wantsHelp(const std::string &arg, const char *usage) {
+  if (arg != "-h" && arg != "--help") return false;
+  std::fputs(usage, stdout);
   return true;
 }
 
@@ -125,6 +182,7 @@ int renderCommand(Arguments &args) {
   qvz::RenderSettings settings;
   while (!args.done()) {
     const std::string arg = args.next();
+    if (wantsHelp(arg, kRenderUsage)) return 0;
     if (readRenderOption(arg, args, settings)) continue;
     if (isOption(arg)) throw UsageError("unknown option '" + arg + "' (see qvz --help)");
     if (!settings.patchPath.empty()) throw UsageError("one patch at a time; also got '" + arg + "'");
@@ -143,6 +201,7 @@ int demoCommand(Arguments &args) {
   settings.defaultSeconds = kDemoSeconds;
   while (!args.done()) {
     const std::string arg = args.next();
+    if (wantsHelp(arg, kRenderUsage)) return 0;
     if (!readRenderOption(arg, args, settings))
       throw UsageError((isOption(arg) ? "unknown option '" : "unexpected argument '") + arg + "' (see qvz --help)");
   }
@@ -154,6 +213,7 @@ int unitsCommand(Arguments &args) {
   std::string only;
   while (!args.done()) {
     const std::string arg = args.next();
+    if (wantsHelp(arg, kUnitsUsage)) return 0;
     if (isOption(arg)) throw UsageError("unknown option '" + arg + "' (see qvz --help)");
     if (!only.empty()) throw UsageError("units takes at most one class name");
     only = arg;
@@ -166,6 +226,7 @@ int drawCommand(Arguments &args) {
   qvz::DrawSettings settings;
   while (!args.done()) {
     const std::string arg = args.next();
+    if (wantsHelp(arg, kDrawUsage)) return 0;
     if (arg == "-o" || arg == "--output") settings.outputPath = args.value(arg);
     else if (arg == "--mono") {
       args.refuseInlineValue(arg);
@@ -194,25 +255,54 @@ std::string oneLine(std::string text) {
   return text;
 }
 
+int helpCommand(Arguments &args) {
+  const std::string topic = args.done() ? "" : args.next();
+  if (topic.empty()) std::fputs(kUsage, stdout);
+  else if (topic == "render" || topic == "demo") std::fputs(kRenderUsage, stdout);
+  else if (topic == "units") std::fputs(kUnitsUsage, stdout);
+  else if (topic == "draw") std::fputs(kDrawUsage, stdout);
+  else if (topic == "help") std::fputs(kUsage, stdout);
+  else throw UsageError("no command '" + topic + "'; the commands are " + kCommands);
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
   try {
     const std::string command = argc > 1 ? argv[1] : "demo";
     Arguments args(argc, argv, 2);
-    if (command == "-h" || command == "--help" || command == "help") {
+    if (command == "-h" || command == "--help") {
       std::fputs(kUsage, stdout);
       return 0;
     }
+    if (command == "--version" || command == "-V") {
+      std::printf("qvz %s\n", QVZ_VERSION);
+      return 0;
+    }
+    if (command == "help") return helpCommand(args);
     if (command == "render") return renderCommand(args);
     if (command == "demo") return demoCommand(args);
     if (command == "units") return unitsCommand(args);
     if (command == "draw") return drawCommand(args);
     if (isOption(command)) throw UsageError("unknown option '" + command + "' (see qvz --help)");
-    throw UsageError("unknown command '" + command + "' (see qvz --help)");
+    throw UsageError("unknown command '" + command + "'; the commands are " + kCommands + " (see qvz --help)");
   } catch (const UsageError &error) {
     std::fprintf(stderr, "qvz: %s\n", oneLine(error.what()).c_str());
     return 2;
+  } catch (const qvz::PatchFailure &error) {
+    // The message on one line, then the Lua frames that led to it, indented.
+    std::fprintf(stderr, "qvz: %s\n", oneLine(error.what()).c_str());
+    std::string traceback = error.traceback();
+    for (size_t start = 0; start < traceback.size();) {
+      const size_t end = std::min(traceback.find('\n', start), traceback.size());
+      std::fprintf(stderr, "    %s\n", traceback.substr(start, end - start).c_str());
+      start = end + 1;
+    }
+    return 1;
+  } catch (const std::bad_alloc &) {
+    std::fprintf(stderr, "qvz: out of memory\n");
+    return 1;
   } catch (const std::exception &error) {
     std::fprintf(stderr, "qvz: %s\n", oneLine(error.what()).c_str());
     return 1;
