@@ -24,6 +24,7 @@ end
 
 t.case("the fader registers its ports in order and glides from B to A", function()
   local fade = q.WetDryFade()
+  fade:getInput("Fade"):setConstant(0)
   local names = {}
   for i = 0, 2 do names[#names + 1] = fade:getInput(i):name() end
   t.eq(table.concat(names, ","), "A,B,Fade", "inlets in order")
@@ -84,6 +85,7 @@ t.case("connectInput feeds a unit's input and od.run restores it", function()
   local unit = q.WetDryUnit("mix", 2)
   local level = q.WetDryFade()
   level:getInput("A"):setConstant(0.75)
+  level:getInput("Fade"):setConstant(0)
   for _ = 1, 200 do od.run(level, {}, 64) end
   unit:connectInput(1, level:getOutput("Out"))
   t.eq(od.run(unit, {0.5}, 64)[2][64], 0.75, "input 1 follows the outlet")
