@@ -64,8 +64,9 @@ const char *const kRenderUsage =
     "  --plot FILE.png     waveform and spectrogram of every channel\n";
 
 const char *const kUnitsUsage =
-    "usage: qvz units [NAME]\n"
-    "Lists every class (or the one named) with its inlets, outlets, parameters and options.\n";
+    "usage: qvz units [NAME] [--json] [--rate R] [--frame N]\n"
+    "Lists every class (or the one named) with each port's role, range, unit, default and use;\n"
+    "--json for tools; ranges that follow the sample rate are given at R (default 48000 Hz).\n";
 
 const char *const kDrawUsage =
     "usage: qvz draw CLASS -o OUT.png [--mono] [--width W] [--height H] [--scale N]\n"
