@@ -295,6 +295,9 @@ void render(const RenderSettings &settings) {
       const int got = input->read(inputBuffers.data(), frameLength);
       if (lengthFromInput && got < frameLength && done + got < nominalSamples) nominalSamples = done + got;
     }
+    // Functions of qvz.every and qvz.at run between frames; what they connect runs from
+    // the next frame on.
+    if (session.runTimers(done, sampleRate) && !graph.build(outlets, cycle)) throw Failure(cycle);
     graph.processFrame();
     const long end = done >= nominalSamples ? nominalSamples + tailLimit : nominalSamples;
     const int count = (int)std::min<long>(frameLength, end - done);
