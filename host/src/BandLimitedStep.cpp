@@ -53,12 +53,13 @@ BandLimitedStep::BandLimitedStep() {
     step[i] = step[i - 1] + 0.5 * (impulse(t0) + impulse(t1)) * dt;
   }
   const double total = step[points];
-  // Tap k of a jump `late` samples old sits at time (k - kHalfWidth + late) from it.
+  // Tap k of a jump `late` (0 <= late < 1) samples old sits at time (k - kHalfWidth + late)
+  // from it, after the jump exactly when k >= kHalfWidth; a row's last point is the limit
+  // from its own side.
   for (int k = 0; k < kTaps; k++) {
+    const double ideal = k >= kHalfWidth ? 1.0 : 0.0;
     for (int p = 0; p <= kPhases; p++) {
       const int i = (k * kPhases + p) * kSubsteps;
-      const double t = -kHalfWidth + (double)i / resolution;
-      const double ideal = t >= 0.0 ? 1.0 : 0.0;
       mResidual[k * (kPhases + 1) + p] = (float)(step[i] / total - ideal);
     }
   }

@@ -37,13 +37,17 @@ Sequencer::~Sequencer() = default;
 // Starts the next step, which has `available` samples before the one after it.
 void Sequencer::begin(double available, double stepLength, float length) {
   mIndex = (mIndex + 1) % (int)mSteps.size();
+  // A gate still open (a clock faster than the step it measured) closes for this sample,
+  // so that the new step is a new rise.
+  mHoldLow = mGateLeft > 0;
   const float value = mSteps[mIndex];
   if (std::isnan(value)) {
     mGateLeft = 0;
     return;
   }
   mPitchValue = value;
-  const double open = std::min(std::round(length * stepLength), std::floor(available) - 1.0);
+  // Open for its share of the step, closed for at least the last sample before the next.
+  const double open = std::min(std::round(length * stepLength), std::floor(available) - 1.0 - (mHoldLow ? 1 : 0));
   mGateLeft = (long)std::max(1.0, open);
 }
 
@@ -98,8 +102,13 @@ void Sequencer::process() {
       }
       mPosition += 1.0;
     }
-    trig[i] = mGateLeft > 0 ? 1.0f : 0.0f;
-    if (mGateLeft > 0) mGateLeft--;
+    if (mHoldLow) {
+      trig[i] = 0.0f;
+      mHoldLow = false;
+    } else {
+      trig[i] = mGateLeft > 0 ? 1.0f : 0.0f;
+      if (mGateLeft > 0) mGateLeft--;
+    }
     pitch[i] = mPitchValue;
   }
 }

@@ -15,7 +15,8 @@ namespace od {
 // gate is open, else 0) and "Pitch" (the value of the last sounding step, from the start
 // the first sounding one). The first step starts on the first sample (with a clock, on its
 // first edge); after the last the steps begin again. Under a clock a step lasts the time
-// between its last two edges.
+// between its last two edges (the first one, a step at BPM); a step that begins while the
+// gate is still open holds it low for one sample first.
 class Sequencer : public Object {
 public:
   explicit Sequencer(const std::vector<float> &steps);
@@ -40,6 +41,7 @@ private:
   int mIndex = -1;            // the step playing
   float mPitchValue = 0.0f;
   long mGateLeft = 0;         // samples the gate stays open
+  bool mHoldLow = false;      // a step began with the gate open: one low sample first
   // Free running: the position in samples inside the current pair of steps (the second
   // one swung), and which of the two plays (-1 before the first).
   double mPosition = 0.0;
