@@ -47,8 +47,8 @@ void Filter::process() {
     const float band = a1 * mBand + a2 * v3;
     const float low = mLow + a2 * mBand + a3 * v3;
     // An input that is not finite leaves no trace in the states.
-    mBand = dsp::finiteOrZero(2.0f * band - mBand);
-    mLow = dsp::finiteOrZero(2.0f * low - mLow);
+    mBand = dsp::finiteAudibleOrZero(2.0f * band - mBand);
+    mLow = dsp::finiteAudibleOrZero(2.0f * low - mLow);
     switch (mode) {
     case kHighPass: out[i] = x - k * band - low; break;
     case kBandPass: out[i] = k * band; break;

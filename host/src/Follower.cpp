@@ -37,7 +37,7 @@ void Follower::process() {
     const float rise = mRise.of(followerTime(attack[i]), 1.0, rate);
     const float fall = mFall.of(followerTime(release[i]), 1.0, rate);
     // A sample that is not finite leaves no trace in the envelope.
-    mEnvelope = dsp::finiteOrZero(dsp::followStep(mEnvelope, std::fabs(in[i]), rise, fall));
+    mEnvelope = dsp::finiteAudibleOrZero(dsp::followStep(mEnvelope, std::fabs(in[i]), rise, fall));
     out[i] = mEnvelope;
   }
 }
