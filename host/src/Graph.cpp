@@ -94,6 +94,7 @@ void Graph::clear() {
     else step.object->release();
   }
   mOrder.clear();
+  for (FrameDelay *delay : mDelays) delay->release();
   mDelays.clear();
 }
 
@@ -137,11 +138,12 @@ bool Graph::build(const std::vector<Outlet *> &outputs, std::string &error) {
       Visit &top = path.back();
       if (top.next >= top.upstream.size()) {
         marks[keyOf(top.step)] = Mark::Done;
-        order.push_back(top.step);
         if (FrameDelay *delay = UnitCover::delayOf(top.step)) {
           delays.push_back(delay);
           Outlet *source = delay->mIn.source();
           if (source && source->owner()) roots.push_back(cover.stepOf(source->owner()));
+        } else {
+          order.push_back(top.step);
         }
         path.pop_back();
         continue;
@@ -168,6 +170,7 @@ bool Graph::build(const std::vector<Outlet *> &outputs, std::string &error) {
     if (step.unit) step.unit->attach();
     else step.object->attach();
   }
+  for (FrameDelay *delay : delays) delay->attach();
   mOrder = std::move(order);
   mDelays = std::move(delays);
   return true;
@@ -177,7 +180,6 @@ void Graph::processFrame() {
   DenormalGuard guard;
   for (FrameDelay *delay : mDelays) delay->emit();
   for (const Step &step : mOrder) {
-    if (UnitCover::delayOf(step)) continue;
     if (step.unit) {
       step.unit->process();
     } else {

@@ -42,7 +42,9 @@ public:
   // Runs one frame of every step in order, with denormals flushed.
   void processFrame();
 
+  // The steps run in order each frame; the frame delays run around them.
   const std::vector<Step> &order() const { return mOrder; }
+  const std::vector<FrameDelay *> &delays() const { return mDelays; }
 
   // How an object is named in messages: its name if it has one, else its class.
   static std::string describe(Object *object);
@@ -53,7 +55,7 @@ private:
   void clear();
 
   std::vector<Step> mOrder;
-  std::vector<FrameDelay *> mDelays; // also in mOrder
+  std::vector<FrameDelay *> mDelays; // run in two halves around mOrder
 
 };
 
