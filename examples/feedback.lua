@@ -28,4 +28,8 @@ tone:getInput("In"):connect(grit:getOutput("Out"))
 tone:getInput("Cutoff"):setConstant(3000)
 delay:getInput("In"):connect(tone:getOutput("Out"))
 
-return mix:getOutput("Out")
+-- Half of it is heard: the loop peaks a little above full scale.
+local level = od.Gain()
+level:getInput("In"):connect(mix:getOutput("Out"))
+level:getInput("Gain"):setConstant(0.5)
+return level:getOutput("Out")
