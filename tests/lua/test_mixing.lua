@@ -45,6 +45,7 @@ t.case("WetDryUnit's constructor and getFader follow the binding's rules", funct
   t.eq(unit:getFader(-1), nil, "getFader(-1)")
   t.eq(unit:getFader(1e300), nil, "huge index")
   local fader = unit:getFader(1)
+  t.eq(fader:getInput("Fade"):constant(), 0.5, "faders start at their described default")
   t.eq(swig_type(fader), "od::Object *", "a fader is an od::Object")
   t.eq(fader:getInput(2):name(), "Fade", "the fader's host methods work")
   t.eq(swig_equals(fader, unit:getFader(0)), false, "each channel has its own fader")

@@ -107,7 +107,7 @@ std::string listing(const od::ClassDescription &d, double sampleRate, int frameL
   text += std::string("  ") + d.summary + " (" + od::familyName(d.family) + ")\n";
   text += "  tail: " + tailText(d) + "\n";
   if (*d.portsFollow) text += std::string("  ports: ") + d.portsFollow + "\n";
-  if (d.passesByDefault) text += "  with its defaults alone it passes its input (or draws, or waits for a gate)\n";
+  if (d.passesByDefault && d.ports.count) text += "  with its defaults alone it passes its input (until set or gated)\n";
   for (od::PortKind kind : {od::PortKind::Inlet, od::PortKind::Outlet, od::PortKind::Parameter, od::PortKind::Option}) {
     std::string lines;
     for (const od::PortDescription &port : d.ports) {

@@ -9,7 +9,8 @@ extern const od::ClassDescription WetDryUnitDescription = {
     0.03,
     "its faders' 5 ms glide, plus the tail of the units it contains",
     "\"mix\", 1",
-    "one input, output and fader per channel (the second argument); getFader(i) gives channel i's fader",
+    "one input, output and fader per channel (the second argument); getFader(i) gives channel i's "
+    "fader, whose Fade starts at 0.5",
     true,
     {},
 };

@@ -77,12 +77,15 @@ struct Choice {
   const char *name;
 };
 
-struct ChoiceList {
-  const Choice *items = nullptr;
+// A constant array seen from outside: items and how many.
+template <typename T> struct ConstList {
+  const T *items = nullptr;
   int count = 0;
-  constexpr const Choice *begin() const { return items; }
-  constexpr const Choice *end() const { return items + count; }
+  constexpr const T *begin() const { return items; }
+  constexpr const T *end() const { return items + count; }
 };
+
+using ChoiceList = ConstList<Choice>;
 
 template <int N> constexpr ChoiceList choices(const Choice (&items)[N]) { return {items, N}; }
 
@@ -109,12 +112,7 @@ struct PortDescription {
   constexpr bool hasRange() const { return kind != PortKind::Outlet; }
 };
 
-struct PortList {
-  const PortDescription *items = nullptr;
-  int count = 0;
-  constexpr const PortDescription *begin() const { return items; }
-  constexpr const PortDescription *end() const { return items + count; }
-};
+using PortList = ConstList<PortDescription>;
 
 template <int N> constexpr PortList ports(const PortDescription (&items)[N]) { return {items, N}; }
 
@@ -203,12 +201,7 @@ struct ClassDescription {
   }
 };
 
-struct ClassList {
-  const ClassDescription *const *items = nullptr;
-  int count = 0;
-  const ClassDescription *const *begin() const { return items; }
-  const ClassDescription *const *end() const { return items + count; }
-};
+using ClassList = ConstList<const ClassDescription *>;
 
 // Every class of the library, in family order (as listed in units/Descriptions.cpp).
 ClassList libraryDescriptions();
