@@ -78,6 +78,7 @@ void writeAll(int fd, const char *data, size_t size) {
 OutputFile::OutputFile(const std::string &path, const std::string &what) : mPath(path), mWhat(what) {
   const std::string cannot = "cannot write " + what + "'" + path + "': ";
   if (path == "-") {
+    if (isatty(STDOUT_FILENO)) throw Failure(cannot + "standard output is a terminal; redirect it or pipe it into a player");
     mCopy = true;
   } else {
     mTarget = followLinks(path);
@@ -113,6 +114,17 @@ OutputFile::OutputFile(const std::string &path, const std::string &what) : mPath
 OutputFile::~OutputFile() {
   if (mFd >= 0) close(mFd);
   if (!mNamed.empty()) unlink(mNamed.c_str());
+}
+
+std::FILE *OutputFile::openStream() {
+  const int fd = dup(mFd);
+  std::FILE *stream = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+  if (!stream) {
+    const std::string why = reason();
+    if (fd >= 0) close(fd);
+    throw Failure("cannot write " + mWhat + "'" + mPath + "': " + why);
+  }
+  return stream;
 }
 
 long long OutputFile::freeBytes() const {

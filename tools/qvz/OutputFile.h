@@ -2,6 +2,8 @@
 
 #include <sys/types.h>
 
+#include <cstdio>
+
 #include <string>
 
 namespace qvz {
@@ -23,6 +25,9 @@ public:
 
   // The temporary file, open for reading and writing.
   int descriptor() const { return mFd; }
+  // A stdio stream onto the temporary file, for libraries that write through one; the caller
+  // closes it before commit(). Throws Failure when none can be made.
+  std::FILE *openStream();
   const std::string &path() const { return mPath; }
   // The folder the temporary file lives in (for the free-space check).
   const std::string &temporaryFolder() const { return mFolder; }

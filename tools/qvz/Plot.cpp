@@ -6,7 +6,6 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <png.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -296,12 +295,7 @@ void drawColourBar(Image &image, Font &font, int top) {
 
 void savePng(const std::string &path, const Image &image) {
   OutputFile output(path, "plot ");
-  const int fd = dup(output.descriptor());
-  FILE *file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-  if (!file) {
-    if (fd >= 0) close(fd);
-    throw Failure("cannot write plot '" + path + "': " + std::strerror(errno));
-  }
+  FILE *file = output.openStream();
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   volatile bool written = false; // survives a longjmp from libpng

@@ -13,16 +13,15 @@
 
 #include <unistd.h>
 
-#include <new>
-#include <iterator>
-#include <cstring>
-#include <cstdlib>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <new>
 #include <memory>
 
 extern const char kDemoPatch[];
@@ -38,7 +37,6 @@ constexpr double kProgressAfter = 1.0;       // seconds of rendering before prog
 constexpr double kProgressInterval = 0.25;   // seconds between progress updates on a terminal
 constexpr double kLogProgressInterval = 5.0; // seconds between progress lines in a log
 constexpr long kProgressCheckSamples = 4096;  // rendered samples between looks at the clock
-constexpr int kFrameStep = 4;                 // frame lengths are whole multiples of it
 
 constexpr double kQuietLevel = 3.1622777e-5;  // -90 dBFS: the tail ends below it
 constexpr double kQuietSeconds = 0.5;         // ... once the output has stayed there this long

@@ -19,6 +19,9 @@ struct RenderSettings {
   double tailSeconds = 0.0; // rendered at most past the nominal end while the output still sounds
 };
 
+// Frame lengths are whole multiples of it: units process a frame in groups of four samples.
+constexpr int kFrameStep = 4;
+
 // The longest tail `--tail auto` keeps, in seconds.
 constexpr double kAutoTailSeconds = 30.0;
 

@@ -5,6 +5,8 @@
 #include "Render.h"
 #include "Units.h"
 
+#include <od/config.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -22,8 +24,6 @@ constexpr double kLongestRender = 24.0 * 3600.0; // seconds
 constexpr long kLargestWidget = 4096;             // pixels a side, the frame buffer's limit
 constexpr long kLargestScale = 16;
 constexpr long kLargestPicture = 8192;            // pixels a side of a drawn PNG
-constexpr int kFrameStep = 4;                     // frame lengths are whole multiples of it
-constexpr int kLongestFrame = 4096;
 
 const char *const kCommands = "render, demo, units, draw, help";
 
@@ -152,7 +152,8 @@ bool readRenderOption(const std::string &arg, Arguments &args, qvz::RenderSettin
   else if (arg == "--frame") {
     const std::string text = args.value(arg);
     const double frame = parseNumber(arg, text);
-    if (frame != std::floor(frame) || frame < kFrameStep || frame > kLongestFrame || std::fmod(frame, kFrameStep) != 0.0)
+    if (frame != std::floor(frame) || frame < qvz::kFrameStep || frame > od::kMaxFrameLength ||
+        std::fmod(frame, qvz::kFrameStep) != 0.0)
       throw UsageError("--frame needs a whole number from 4 to 4096 that is a multiple of 4, got '" + text + "'");
     settings.frameLength = (int)frame;
   } else if (arg == "--bits") {
