@@ -176,6 +176,10 @@ bool Graph::build(const std::vector<Outlet *> &outputs, std::string &error) {
   return true;
 }
 
+void Graph::openLoops() {
+  for (FrameDelay *delay : mDelays) delay->mIn.disconnect();
+}
+
 void Graph::processFrame() {
   DenormalGuard guard;
   for (FrameDelay *delay : mDelays) delay->emit();

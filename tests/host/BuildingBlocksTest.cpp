@@ -364,6 +364,11 @@ TEST(FrameDelay, ALoopThroughItRunsOneFrameLateAndNoOtherLoopRuns) {
     y.insert(y.end(), mix->mOut.buffer(), mix->mOut.buffer() + 4);
   }
   EXPECT_EQ(y, (std::vector<float>{0, 1, 0, 0, 0, 0.5f, 0, 0, 0, 0.25f, 0, 0, 0, 0.125f, 0, 0}));
+  // The loop's objects hold each other until the graph opens it.
+  EXPECT_EQ(mix->referenceCount(), 3); // this test, the graph, the delay's inlet
+  graph.openLoops();
+  EXPECT_FALSE(delay->mIn.isConnected());
+  EXPECT_EQ(mix->referenceCount(), 2);
 
   // Without the delay the same loop is refused, and the message says what it needs.
   qvztest::Held<od::Gain> a, b;

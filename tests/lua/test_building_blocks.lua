@@ -51,4 +51,17 @@ t.case("a connected parameter holds its source and follows it", function()
   t.eq(live(), before + 1, "released on disconnect")
 end)
 
+t.case("a feedback loop lives until its frame delay's inlet is undone", function()
+  local before = live()
+  local delay = od.FrameDelay()
+  do
+    local mix = od.Mixer(2)
+    mix:getInput("In2"):connect(delay:getOutput("Out"))
+    delay:getInput("In"):connect(mix:getOutput("Out"))
+  end
+  t.eq(live(), before + 2, "the loop holds the mixer")
+  delay:getInput("In"):disconnect()
+  t.eq(live(), before + 1, "opened, the mixer goes")
+end)
+
 t.run()

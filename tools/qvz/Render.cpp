@@ -251,6 +251,11 @@ void render(const RenderSettings &settings) {
   od::Graph graph;
   std::string cycle;
   if (!graph.build(outlets, cycle)) throw Failure(cycle);
+  // However the render ends, feedback loops are opened so their objects can be freed.
+  struct LoopOpener {
+    od::Graph &graph;
+    ~LoopOpener() { graph.openLoops(); }
+  } loopOpener{graph};
 
   const int channels = (int)outlets.size();
   WavFormat format;

@@ -42,6 +42,11 @@ public:
   // Runs one frame of every step in order, with denormals flushed.
   void processFrame();
 
+  // Disconnects the inlet of every frame delay the graph runs. The objects of a feedback
+  // loop hold each other through their connections; once the patch is done this lets them
+  // go when nothing else holds them.
+  void openLoops();
+
   // The steps run in order each frame; the frame delays run around them.
   const std::vector<Step> &order() const { return mOrder; }
   const std::vector<FrameDelay *> &delays() const { return mDelays; }
