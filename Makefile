@@ -38,7 +38,8 @@ soak: build
 sanitize: deps
 	@bash scripts/sanitize
 
-# qvz, its man page, the host library, both Lua modules (PREFIX/lib/lua/5.4) and the examples.
+# qvz, its man page, the host library, both Lua modules (PREFIX/lib/lua/5.4), the examples and
+# the LV2 bundle (PREFIX/lib/lv2/quorvani.lv2).
 install: build
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 

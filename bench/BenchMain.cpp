@@ -108,7 +108,9 @@ constexpr int kTimedPasses = 5; // per frame the fastest of the passes: the same
 
 bool gSmoke = false;
 
-const char *kindName(CompareKind kind) { return kind == CompareKind::Peer ? "peer" : "reference"; }
+const char *kindName(CompareKind kind) {
+  return kind == CompareKind::Peer ? "peer" : kind == CompareKind::Plugin ? "plugin" : "reference";
+}
 
 long benchFrames() { return gSmoke ? 8 : (long)(kWorstFrameSeconds * kBenchRate / kBenchFrame); }
 
@@ -306,7 +308,7 @@ void runUnit(benchmark::State &state, const BenchEntry &entry) {
     const CompareEntry &compare = compareRegistry()[compares[c]];
     const InputTape &tape = tapes[1 + c];
     makers.push_back([&compare, &tape] { return std::unique_ptr<Subject>(new KernelSubject(compare, tape)); });
-    channels.push_back(compare.channels);
+    channels.push_back(compare.kind == CompareKind::Plugin ? entry.channels : compare.channels);
   }
   std::vector<Measurement> measured = timeFrames(makers, channels, benchFrames());
   measured[0].name = entry.name;
@@ -420,6 +422,18 @@ void report(const std::string &jsonPath, double loadBefore) {
       const CompareEntry &c = compareRegistry()[i];
       auto measured = gCompares.find(i);
       if (c.unit != entry.name || measured == gCompares.end()) continue;
+      if (c.kind == CompareKind::Plugin) {
+        // The plug-in over its bare unit: what the wrapper adds.
+        const double cost = measured->second.nsPerSample() / u.nsPerSample();
+        char line[256];
+        std::snprintf(line, sizeof line, "  plug %-29.29s %10.2f %19s x%-6.2f target %.2f %s\n", c.label.c_str(),
+                      measured->second.nsPerSample(), "", cost, c.target, cost <= c.target ? "met" : "MISSED");
+        rows += line;
+        compares += std::string(compares.empty() ? "" : ",") + "\n      {\"kind\": \"plugin\", \"label\": " +
+                    jsonString(c.label) + ", \"nsPerSample\": " + std::to_string(measured->second.nsPerSample()) +
+                    ", \"thisOverUnit\": " + std::to_string(cost) + ", \"target\": " + std::to_string(c.target) + "}";
+        continue;
+      }
       const double ratio = u.nsPerSample() / measured->second.nsPerSample();
       // The unit's row shows the comparison that carries a target, else the first one.
       double &primary = c.kind == CompareKind::Peer ? peerRatio : refRatio;

@@ -38,7 +38,8 @@ public:
   virtual void process(const float *const *inputs, float *const *outputs, int frameLength) = 0;
 };
 
-enum class CompareKind { Peer, Reference };
+// Plugin: the unit inside its LV2 plug-in; its target bounds the plug-in's cost over the bare unit.
+enum class CompareKind { Peer, Reference, Plugin };
 
 struct CompareEntry {
   std::string unit;                 // the unit it is set beside

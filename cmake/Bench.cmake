@@ -5,11 +5,22 @@ if(NOT benchmark_FOUND)
 endif()
 
 file(GLOB QVZ_BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp ${CMAKE_SOURCE_DIR}/bench/reference/*.cpp)
+if(NOT TARGET quorvani_lv2)
+  list(FILTER QVZ_BENCH_SOURCES EXCLUDE REGEX "/Lv2[^/]*\\.cpp$")
+endif()
 add_executable(qvz_bench ${QVZ_BENCH_SOURCES})
 target_include_directories(qvz_bench PRIVATE ${CMAKE_SOURCE_DIR}/bench)
 target_compile_options(qvz_bench PRIVATE ${QVZ_OWN_WARNINGS})
 target_link_libraries(qvz_bench PRIVATE quorvani benchmark::benchmark)
 set_target_properties(qvz_bench PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/lib")
+# The plug-ins, loaded from the bundle as a host loads them, beside their bare units.
+if(TARGET quorvani_lv2)
+  target_sources(qvz_bench PRIVATE ${CMAKE_SOURCE_DIR}/lv2/Catalogue.cpp)
+  target_include_directories(qvz_bench PRIVATE ${CMAKE_SOURCE_DIR}/lv2)
+  target_compile_definitions(qvz_bench PRIVATE QVZ_LV2_BINARY="${QVZ_LV2_BUNDLE}/${QVZ_LV2_BINARY}")
+  target_link_libraries(qvz_bench PRIVATE PkgConfig::LV2 ${CMAKE_DL_LIBS})
+  add_dependencies(qvz_bench quorvani_lv2)
+endif()
 
 # Peers: short Faust programs (bench/faust/*.dsp) compiled to C++ at build time, each class
 # registering itself beside the unit it declares. Without the Faust compiler the table has no

@@ -3,11 +3,16 @@ include(GoogleTest)
 
 # C++ tests: every tests/<area>/*.cpp goes into one binary.
 file(GLOB_RECURSE QVZ_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
+# The plug-in tests are a host of their own (cmake/Lv2.cmake).
+list(FILTER QVZ_TEST_SOURCES EXCLUDE REGEX "/tests/lv2/")
 list(FILTER QVZ_TEST_SOURCES EXCLUDE REGEX "/tests/fuzz/") # fuzz targets: cmake/Fuzz.cmake
 add_executable(qvz_tests ${QVZ_TEST_SOURCES})
 target_include_directories(qvz_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(qvz_tests PRIVATE ${QVZ_OWN_WARNINGS})
 target_link_libraries(qvz_tests PRIVATE quorvani GTest::gtest GTest::gtest_main)
+# Spectra in tests (an oscillator's aliasing) are measured with FFTW.
+pkg_check_modules(QVZ_TEST_FFTW3F REQUIRED IMPORTED_TARGET fftw3f)
+target_link_libraries(qvz_tests PRIVATE PkgConfig::QVZ_TEST_FFTW3F)
 set_target_properties(qvz_tests PROPERTIES BUILD_RPATH "${CMAKE_BINARY_DIR}/lib")
 target_link_libraries(qvz_tests PRIVATE ${CMAKE_DL_LIBS})
 # The robustness suite (tests/robust, suites named Robust*) carries its own label.

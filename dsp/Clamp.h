@@ -49,4 +49,10 @@ namespace dsp {
 // filter state) stores, so that one NaN or infinity in cannot ring on for ever.
 inline float finiteOrZero(float x) { return std::isfinite(x) ? x : 0.0f; }
 
+// finiteOrZero, and 0 below kSilentState in size: a recursive state that decays toward
+// silence lands on 0 instead of running on in subnormal numbers where the host does not
+// flush them.
+constexpr float kSilentState = 1e-20f;
+inline float finiteAudibleOrZero(float x) { return std::isfinite(x) && std::fabs(x) >= kSilentState ? x : 0.0f; }
+
 } // namespace dsp

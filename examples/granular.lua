@@ -1,5 +1,7 @@
 -- Granular player: a short synthesized phrase, played as a train of crossfaded genes with
--- octave layers spread left and right; a clock restarts the train on every beat.
+-- octave layers spread left and right; a clock restarts the train on every beat. A slow LFO
+-- sweeps "Morph" through the octave layers and every second "Organize" moves to another
+-- splice, so the sound keeps changing.
 local od = require "od"
 local q = require "qvz_libQuorvani"
 
@@ -23,11 +25,23 @@ head:getParameter("Splices"):hardSet(4)
 head:getParameter("Organize"):hardSet(0.3)
 head:getParameter("Slide"):hardSet(0.1)
 head:getParameter("Gene Size"):hardSet(0.12)
-head:getParameter("Morph"):hardSet(0.9)
+local morph = od.LFO()
+morph:getOption("Shape"):set(1) -- triangle
+morph:getInput("Rate"):setConstant(0.15)
+morph:getInput("Level"):setConstant(0.45)
+morph:getInput("Offset"):setConstant(0.5)
+head:getParameter("Morph"):connect(morph:getOutput("Out"))
 head:getParameter("Squash"):hardSet(1.5)
 
 local clock = od.Clock()
 clock:getParameter("BPM"):hardSet(100)
 head:getInput("Trigger"):connect(clock:getOutput("Out"))
+
+-- Splices in the order 0.3, 0.8, 0.05, 0.55, ...: a step of 0.5 and a little, wrapped.
+local organize = 0.3
+qvz.every(1, function()
+  organize = (organize + 0.55) % 1
+  head:getParameter("Organize"):set(organize)
+end)
 
 return head:getOutput("Left Out"), head:getOutput("Right Out")

@@ -59,6 +59,10 @@ public:
   int roundTarget() const;
   void set(float target);
   void hardSet(float value);
+  void connect(Outlet *outlet);
+  void disconnect();
+  bool isConnected() const;
+  Outlet *source() const;
   bool isSerializationEnabled() const;
 private:
   Parameter(const std::string &name, float defaultValue);

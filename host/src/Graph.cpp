@@ -45,9 +45,11 @@ public:
     return found == mRunner.end() ? Step{object, nullptr} : Step{nullptr, found->second};
   }
 
-  // The steps a step reads from, itself excluded, in inlet order.
+  // The steps a step reads from this frame, itself excluded, in inlet then parameter order.
+  // A frame delay reads from the frame before: nothing orders it.
   std::vector<Step> upstreamOf(const Step &step) const {
     std::vector<Step> upstream;
+    if (delayOf(step)) return upstream;
     if (step.unit) {
       for (Object *object : mObjects.at(step.unit)) add(object, step, upstream);
     } else {
@@ -56,16 +58,19 @@ public:
     return upstream;
   }
 
+  static FrameDelay *delayOf(const Step &step) { return step.unit ? nullptr : dynamic_cast<FrameDelay *>(step.object); }
+
 private:
   void add(Object *object, const Step &self, std::vector<Step> &upstream) const {
-    for (int i = 0; i < object->inputCount(); i++) {
-      Outlet *source = object->getInput(i)->source();
-      if (!source || !source->owner()) continue;
+    auto follow = [&](Outlet *source) {
+      if (!source || !source->owner()) return;
       const Step from = stepOf(source->owner());
       // An object feeding itself is a cycle; a unit's own objects feeding each other are not.
-      if (from == self && self.unit) continue;
+      if (from == self && self.unit) return;
       upstream.push_back(from);
-    }
+    };
+    for (int i = 0; i < object->inputCount(); i++) follow(object->getInput(i)->source());
+    for (int i = 0; i < object->parameterCount(); i++) follow(object->getParameter(i)->source());
   }
 
   std::unordered_map<Object *, Unit *> mRunner;
@@ -89,6 +94,8 @@ void Graph::clear() {
     else step.object->release();
   }
   mOrder.clear();
+  for (FrameDelay *delay : mDelays) delay->release();
+  mDelays.clear();
 }
 
 std::string Graph::describe(Object *object) {
@@ -116,10 +123,14 @@ bool Graph::build(const std::vector<Outlet *> &outputs, std::string &error) {
   std::unordered_map<const void *, Mark> marks;
   std::vector<Visit> path;
   std::vector<Step> order;
+  std::vector<FrameDelay *> delays;
+  // The outlets' objects, then whatever feeds a frame delay, which nothing else orders.
+  std::vector<Step> roots;
+  for (Outlet *outlet : outputs)
+    if (outlet && outlet->owner()) roots.push_back(cover.stepOf(outlet->owner()));
 
-  for (Outlet *outlet : outputs) {
-    if (!outlet || !outlet->owner()) continue;
-    const Step root = cover.stepOf(outlet->owner());
+  for (size_t r = 0; r < roots.size(); r++) {
+    const Step root = roots[r];
     if (marks[keyOf(root)] != Mark::Unvisited) continue;
     marks[keyOf(root)] = Mark::OnPath;
     path.push_back({root, cover.upstreamOf(root), 0});
@@ -127,7 +138,13 @@ bool Graph::build(const std::vector<Outlet *> &outputs, std::string &error) {
       Visit &top = path.back();
       if (top.next >= top.upstream.size()) {
         marks[keyOf(top.step)] = Mark::Done;
-        order.push_back(top.step);
+        if (FrameDelay *delay = UnitCover::delayOf(top.step)) {
+          delays.push_back(delay);
+          Outlet *source = delay->mIn.source();
+          if (source && source->owner()) roots.push_back(cover.stepOf(source->owner()));
+        } else {
+          order.push_back(top.step);
+        }
         path.pop_back();
         continue;
       }
@@ -141,7 +158,7 @@ bool Graph::build(const std::vector<Outlet *> &outputs, std::string &error) {
         while (!(path[start].step == upstream)) start++;
         error = "connection cycle: " + describe(upstream);
         for (size_t i = path.size(); i-- > start + 1;) error += " -> " + describe(path[i].step);
-        error += " -> " + describe(upstream);
+        error += " -> " + describe(upstream) + "; a feedback loop must pass through an od.FrameDelay";
         return false;
       }
       mark = Mark::OnPath;
@@ -153,12 +170,19 @@ bool Graph::build(const std::vector<Outlet *> &outputs, std::string &error) {
     if (step.unit) step.unit->attach();
     else step.object->attach();
   }
+  for (FrameDelay *delay : delays) delay->attach();
   mOrder = std::move(order);
+  mDelays = std::move(delays);
   return true;
+}
+
+void Graph::openLoops() {
+  for (FrameDelay *delay : mDelays) delay->mIn.disconnect();
 }
 
 void Graph::processFrame() {
   DenormalGuard guard;
+  for (FrameDelay *delay : mDelays) delay->emit();
   for (const Step &step : mOrder) {
     if (step.unit) {
       step.unit->process();
@@ -167,6 +191,7 @@ void Graph::processFrame() {
       step.object->process();
     }
   }
+  for (FrameDelay *delay : mDelays) delay->latch();
 }
 
 } // namespace od

@@ -15,7 +15,10 @@ void Object::addOutput(Outlet &outlet) {
   mOutputs.push_back(&outlet);
 }
 
-void Object::addParameter(Parameter &parameter) { mParameters.push_back(&parameter); }
+void Object::addParameter(Parameter &parameter) {
+  parameter.setOwner(this);
+  mParameters.push_back(&parameter);
+}
 void Object::addOption(Option &option) { mOptions.push_back(&option); }
 
 namespace {

@@ -1,4 +1,5 @@
 #include <od/Parameter.h>
+#include <od/Port.h>
 
 #include <climits>
 #include <cmath>
@@ -15,6 +16,28 @@ constexpr float kParameterSnap = 1e-6f;
 Parameter::Parameter(const std::string &name, float defaultValue)
     : mName(name), mDefault(defaultValue), mValue(defaultValue), mTarget(defaultValue) {}
 
+Parameter::~Parameter() = default;
+
+void Parameter::connect(Outlet *outlet) {
+  if (!outlet) {
+    disconnect();
+    return;
+  }
+  if (!mFollower) {
+    mFollower = std::make_unique<Inlet>(mName);
+    mFollower->setOwner(mOwner);
+  }
+  mFollower->connect(outlet);
+}
+
+void Parameter::disconnect() {
+  if (mFollower) mFollower->disconnect();
+}
+
+bool Parameter::isConnected() const { return mFollower && mFollower->isConnected(); }
+
+Outlet *Parameter::source() const { return mFollower ? mFollower->source() : nullptr; }
+
 int Parameter::roundTarget() const {
   if (std::isnan(mTarget)) return 0;
   const float r = roundf(mTarget);
@@ -24,6 +47,7 @@ int Parameter::roundTarget() const {
 }
 
 void Parameter::update() {
+  if (Outlet *outlet = source()) mTarget = outlet->buffer()[0];
   const float distance = mTarget - mValue;
   if (!std::isfinite(distance) || std::fabs(distance) <= kParameterSnap * std::fmax(1.0f, std::fabs(mTarget))) {
     mValue = mTarget;

@@ -5,6 +5,15 @@
 #include "support/UnitRegistry.h"
 
 #include <od/Clock.h>
+#include <od/Envelope.h>
+#include <od/Filter.h>
+#include <od/Follower.h>
+#include <od/FrameDelay.h>
+#include <od/Gain.h>
+#include <od/LFO.h>
+#include <od/Mixer.h>
+#include <od/Oscillator.h>
+#include <od/Sequencer.h>
 #include <od/DescribedDefaults.h>
 #include <od/Monitor.h>
 #include <od/Noise.h>
@@ -102,6 +111,12 @@ const std::vector<std::pair<std::string, std::function<od::Object *()>>> &hostOb
       {"od.Sine", [] { return new od::Sine(); }},       {"od.Noise", [] { return new od::Noise(); }},
       {"od.Clock", [] { return new od::Clock(); }},     {"od.Player", [] { return new od::Player(); }},
       {"od.Monitor", [] { return new od::Monitor(); }},
+      {"od.Mixer", [] { return new od::Mixer(4); }},    {"od.Gain", [] { return new od::Gain(); }},
+      {"od.Oscillator", [] { return new od::Oscillator(); }}, {"od.LFO", [] { return new od::LFO(); }},
+      {"od.Envelope", [] { return new od::Envelope(); }}, {"od.Follower", [] { return new od::Follower(); }},
+      {"od.Filter", [] { return new od::Filter(); }},
+      {"od.Sequencer", [] { return new od::Sequencer({110.0f, NAN, 220.0f}); }},
+      {"od.FrameDelay", [] { return new od::FrameDelay(); }},
   };
   return objects;
 }

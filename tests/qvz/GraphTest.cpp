@@ -105,7 +105,7 @@ TEST(Graph, RefusesCyclesNamingTheObjectsInSignalOrder) {
   od::Graph graph;
   std::string error;
   EXPECT_FALSE(graph.build({&output->out}, error));
-  EXPECT_EQ(error, "connection cycle: z -> x -> y -> z");
+  EXPECT_EQ(error, "connection cycle: z -> x -> y -> z; a feedback loop must pass through an od.FrameDelay");
   EXPECT_TRUE(graph.order().empty());
   graph.processFrame(); // a refused graph runs nothing
   EXPECT_TRUE(log.empty());
@@ -123,7 +123,7 @@ TEST(Graph, RefusesAnObjectFeedingItself) {
   od::Graph graph;
   std::string error;
   EXPECT_FALSE(graph.build({&node->out}, error));
-  EXPECT_EQ(error, "connection cycle: loop -> loop");
+  EXPECT_EQ(error, "connection cycle: loop -> loop; a feedback loop must pass through an od.FrameDelay");
   node->b.disconnect();
 }
 
@@ -158,7 +158,7 @@ TEST(Graph, UnitsRunThroughTheirOwnProcessAfterWhatFeedsThem) {
   // A loop from the unit's output back to its input is a cycle through the unit.
   first->b.connect(&sink->out);
   EXPECT_FALSE(graph.build({&sink->out}, error));
-  EXPECT_EQ(error, "connection cycle: sink -> unit 'outer' -> sink");
+  EXPECT_EQ(error, "connection cycle: sink -> unit 'outer' -> sink; a feedback loop must pass through an od.FrameDelay");
   first->b.disconnect();
   first->a.disconnect();
   sink->a.disconnect();

@@ -54,16 +54,23 @@ AudioReader::AudioReader(const std::string &path) : mPath(path) {
   }
   mChannels = info.channels;
   mFileRate = info.samplerate;
-  mBlock.resize((size_t)kReadBlockFrames * mChannels);
-  if (info.frames >= 0 && info.frames < SF_COUNT_MAX && holdsFrames(info)) {
-    mFileFrames = (long)info.frames;
-  } else {
-    // A length the header does not state: counted by reading the file once.
-    sf_count_t got;
-    while ((got = sf_readf_float(mFile, mBlock.data(), kReadBlockFrames)) > 0) mFileFrames += (long)got;
-    if (sf_error(mFile) != SF_ERR_NO_ERROR) fail("cannot read input '" + path + "': " + sf_error_number(sf_error(mFile)));
-    if (!info.seekable || path == "-") fail("cannot read input '" + path + "': its length is unknown and it does not rewind");
-    reopen();
+  try {
+    mBlock.resize((size_t)kReadBlockFrames * mChannels);
+    if (info.frames >= 0 && info.frames < SF_COUNT_MAX && holdsFrames(info)) {
+      mFileFrames = (long)info.frames;
+    } else {
+      // A length the header does not state: counted by reading the file once.
+      sf_count_t got;
+      while ((got = sf_readf_float(mFile, mBlock.data(), kReadBlockFrames)) > 0) mFileFrames += (long)got;
+      if (sf_error(mFile) != SF_ERR_NO_ERROR) fail("cannot read input '" + path + "': " + sf_error_number(sf_error(mFile)));
+      if (!info.seekable || path == "-") fail("cannot read input '" + path + "': its length is unknown and it does not rewind");
+      reopen();
+    }
+  } catch (...) {
+    // A constructor that throws runs no destructor: the file is closed here.
+    if (mFile) sf_close(mFile);
+    mFile = nullptr;
+    throw;
   }
   mDeliverable = mFileFrames;
 }

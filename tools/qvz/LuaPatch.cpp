@@ -9,11 +9,21 @@
 
 #include <unistd.h>
 
+#include <cmath>
+#include <cstddef>
 #include <cstring>
+
+extern const char kPatternChunk[];
+extern const std::size_t kPatternChunkLength;
 
 namespace qvz {
 
 namespace {
+
+// qvz.every refuses intervals below this, so a patch cannot stall a render with calls.
+constexpr double kShortestInterval = 0.001; // seconds
+// Due times this close to a frame's start (in samples) count as at it, whatever the rounding.
+constexpr double kDueTolerance = 1e-6;
 
 constexpr const char *kOutletType = "od::Outlet *";
 constexpr const char *kObjectType = "od::Object *";
@@ -232,6 +242,15 @@ std::vector<od::Outlet *> LuaSession::call(const std::string &chunkName, const P
     lua_rawseti(L, -2, c + 1);
   }
   lua_setfield(L, -2, "inputs");
+  lua_pushlightuserdata(L, this);
+  lua_pushcclosure(L, every, 1);
+  lua_setfield(L, -2, "every");
+  lua_pushlightuserdata(L, this);
+  lua_pushcclosure(L, at, 1);
+  lua_setfield(L, -2, "at");
+  if (luaL_loadbuffer(L, kPatternChunk, kPatternChunkLength, "=qvz.pattern") != LUA_OK || lua_pcall(L, 0, 1, 0) != LUA_OK)
+    throw Failure(std::string("cannot set up qvz.pattern: ") + lua_tostring(L, -1));
+  lua_setfield(L, -2, "pattern");
   lua_setglobal(L, "qvz");
 
   // Without an input file `...` is empty, so `local input = ...` tells whether there is one;
@@ -286,6 +305,59 @@ std::vector<od::Outlet *> LuaSession::call(const std::string &chunkName, const P
   lua_setfield(L, LUA_REGISTRYINDEX, kResultsKey);
   lua_settop(L, 0);
   return outlets;
+}
+
+void LuaSession::addTimer(lua_State *L, double due, double interval) {
+  luaL_checktype(L, 2, LUA_TFUNCTION);
+  lua_pushvalue(L, 2);
+  mTimers.push_back({due, interval, luaL_ref(L, LUA_REGISTRYINDEX)});
+}
+
+// qvz.every(seconds, fn): fn(t) at t = seconds, 2 x seconds, ... of the render.
+int LuaSession::every(lua_State *L) {
+  auto *session = static_cast<LuaSession *>(lua_touserdata(L, lua_upvalueindex(1)));
+  const lua_Number seconds = luaL_checknumber(L, 1);
+  if (!(seconds >= kShortestInterval) || !std::isfinite(seconds))
+    return luaL_error(L, "qvz.every: the interval must be a number of seconds, at least %f", kShortestInterval);
+  session->addTimer(L, seconds, seconds);
+  return 0;
+}
+
+// qvz.at(seconds, fn): fn(seconds) once, before the first frame that starts at or after it.
+int LuaSession::at(lua_State *L) {
+  auto *session = static_cast<LuaSession *>(lua_touserdata(L, lua_upvalueindex(1)));
+  const lua_Number seconds = luaL_checknumber(L, 1);
+  if (!(seconds >= 0.0) || !std::isfinite(seconds))
+    return luaL_error(L, "qvz.at: the time must be a number of seconds from 0 on");
+  session->addTimer(L, seconds, 0.0);
+  return 0;
+}
+
+bool LuaSession::runTimers(long sample, int sampleRate) {
+  lua_State *L = mState;
+  bool ran = false;
+  for (;;) {
+    // The earliest due timer; of equal times, the one registered first.
+    size_t next = mTimers.size();
+    for (size_t k = 0; k < mTimers.size(); k++)
+      if (mTimers[k].due * sampleRate <= sample + kDueTolerance && (next == mTimers.size() || mTimers[k].due < mTimers[next].due))
+        next = k;
+    if (next == mTimers.size()) return ran;
+    Timer timer = mTimers[next];
+    if (timer.interval > 0.0) {
+      mTimers[next].due += timer.interval;
+    } else {
+      mTimers.erase(mTimers.begin() + (long)next);
+    }
+    lua_settop(L, 0);
+    lua_pushcfunction(L, errorWithPosition);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, timer.function);
+    lua_pushnumber(L, timer.due);
+    if (timer.interval == 0.0) luaL_unref(L, LUA_REGISTRYINDEX, timer.function);
+    if (lua_pcall(L, 1, 0, 1) != LUA_OK) throw Failure(lua_tostring(L, -1));
+    lua_settop(L, 0);
+    ran = true;
+  }
 }
 
 } // namespace qvz

@@ -69,6 +69,11 @@ public:
                                      const PatchContext &context);
   std::vector<od::Outlet *> runPatchFile(const std::string &path, const PatchContext &context);
 
+  // Runs the qvz.every and qvz.at functions due by `sample` (the first sample of the next
+  // frame), earliest first, each given its time in seconds; true when any ran. An error in
+  // one becomes a Failure reading "file:line: message".
+  bool runTimers(long sample, int sampleRate);
+
   // The wrapped object at a stack index, or null when the value is not one.
   od::Object *toObject(int index);
   od::Outlet *toOutlet(int index);
@@ -80,8 +85,20 @@ private:
   std::vector<od::Outlet *> call(const std::string &chunkName, const PatchContext &context);
   void *toPointer(int index, const char *typeName);
 
+  static int every(lua_State *L);
+  static int at(lua_State *L);
+  void addTimer(lua_State *L, double due, double interval);
+
+  // A function registered with qvz.every (interval > 0) or qvz.at (interval 0).
+  struct Timer {
+    double due;      // seconds
+    double interval; // seconds
+    int function;    // registry reference
+  };
+
   lua_State *mState = nullptr;
   InputChannels *mInputs = nullptr;
+  std::vector<Timer> mTimers;
 };
 
 } // namespace qvz

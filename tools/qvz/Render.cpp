@@ -251,6 +251,11 @@ void render(const RenderSettings &settings) {
   od::Graph graph;
   std::string cycle;
   if (!graph.build(outlets, cycle)) throw Failure(cycle);
+  // However the render ends, feedback loops are opened so their objects can be freed.
+  struct LoopOpener {
+    od::Graph &graph;
+    ~LoopOpener() { graph.openLoops(); }
+  } loopOpener{graph};
 
   const int channels = (int)outlets.size();
   WavFormat format;
@@ -293,6 +298,9 @@ void render(const RenderSettings &settings) {
       const int got = input->read(inputBuffers.data(), frameLength);
       if (lengthFromInput && got < frameLength && done + got < nominalSamples) nominalSamples = done + got;
     }
+    // Functions of qvz.every and qvz.at run between frames; what they connect runs from
+    // the next frame on.
+    if (session.runTimers(done, sampleRate) && !graph.build(outlets, cycle)) throw Failure(cycle);
     graph.processFrame();
     const long end = done >= nominalSamples ? nominalSamples + tailLimit : nominalSamples;
     const int count = (int)std::min<long>(frameLength, end - done);

@@ -1,14 +1,14 @@
 -- The built-in demo: nine bars in A minor at 120 BPM. A granular drone, a plucked lead in a
 -- widened four-tap echo, a fuzzed plucked bass ducked by the kick, six drum voices, and a crash
--- to ring out on. Every note comes from step patterns written below, played by the host's
--- file player from samples this patch makes, so the whole piece is in this file.
+-- to ring out on. Every note comes from step patterns written below and played by the host's
+-- sequencers (qvz.pattern), so the whole piece is in this file.
 local od = require "od"
 local q = require "qvz_libQuorvani"
 
 local rate = qvz.sampleRate
-local step = 60 / 120 / 4 -- a sixteenth note at 120 BPM, in seconds
-local laneRate = 1000     -- Hz: step patterns are written as samples at this rate
-local pulse = 0.01        -- seconds a trigger stays high
+local bpm = 120
+local step = 60 / bpm / 4 -- a sixteenth note, in seconds
+local pulse = 0.01 / step -- a trigger stays high for 10 ms, as a share of a step
 
 ------------------------------------------------------------------------------------------
 -- Helpers
@@ -24,70 +24,38 @@ local function patch(obj, inlets)
   return obj
 end
 
--- Out = a + share x (b - a): a mix of two.
-local function fade(a, b, share) return out(patch(q.WetDryFade(), { A = a, B = b, Fade = share })) end
-
--- Note names: lower case in octave 2 (a = 110 Hz), upper case an octave higher.
-local semitones = { c = -9, d = -7, e = -5, f = -4, g = -2, a = 0, b = 2 }
-local function frequency(char, octave)
-  local n = semitones[char:lower()]
-  if not n then return nil end
-  if char ~= char:lower() then n = n + 12 end
-  return 110 * 2 ^ (n / 12 + octave)
+-- A step pattern, one step per sixteenth: a trigger outlet and a pitch outlet (Hz).
+local function lane(steps, octave)
+  local sequencer = qvz.pattern(steps, { bpm = bpm, length = pulse, octave = octave })
+  return out(sequencer, "Trig"), out(sequencer, "Pitch")
 end
 
--- A step pattern, one character per sixteenth: "x" or a note name strikes, "." rests.
--- Returns a trigger outlet and a pitch outlet (Hz, held from note to note); it loops unless
--- once is true.
-local function lane(pattern, octave, once)
-  local perStep = math.floor(step * laneRate + 0.5)
-  local high = math.floor(pulse * laneRate + 0.5)
-  local data, hz = {}, 0
-  for k = 1, #pattern do
-    local char = pattern:sub(k, k)
-    hz = frequency(char, octave or 0) or hz
-    local strike = char ~= "." and char ~= " "
-    for i = 1, perStep do
-      data[#data + 1] = (strike and i <= high) and 1 or 0
-      data[#data + 1] = hz
-    end
-  end
-  local player = od.Player()
-  player:getOption("Loop"):set(once and 0 or 1)
-  player:setSample(od.Sample.fromArray(2, laneRate, data))
-  return out(player, "Left Out"), out(player, "Right Out")
-end
-
--- amount x signal: a crossfade from the signal (A) to nothing (B) at 1 - amount. A fader
--- starts at B, so nothing leaks out before it settles. amount is a number or a bars() lane.
-local function gain(signal, amount)
-  local f = q.WetDryFade()
-  f:getInput("A"):connect(signal)
-  if type(amount) == "number" then f:getInput("Fade"):setConstant(1 - amount) else f:getInput("Fade"):connect(amount) end
-  return out(f)
-end
-
--- A level per bar for gain(), "0" (silent) to "9" (full): entries and mutes in the arrangement.
+-- A level per bar, "0" (silent) to "9" (full), smoothed by a 20 Hz low-pass: the entries and
+-- mutes of the arrangement.
 local function bars(levels)
-  local data = {}
-  for k = 1, #levels do
-    for _ = 1, math.floor(16 * step * laneRate + 0.5) do data[#data + 1] = 1 - tonumber(levels:sub(k, k)) / 9 end
-  end
-  local player = od.Player()
-  player:getOption("Loop"):set(0)
-  player:setSample(od.Sample.fromArray(1, laneRate, data))
-  return out(player, "Left Out")
+  local values = {}
+  for k = 1, #levels do values[k] = tonumber(levels:sub(k, k)) / 9 end
+  local sequencer = od.Sequencer(values)
+  sequencer:getParameter("BPM"):hardSet(bpm)
+  sequencer:getParameter("Division"):hardSet(0.25) -- one step per bar of four beats
+  return out(patch(od.Filter(), { In = out(sequencer, "Pitch"), Cutoff = 20 }))
 end
 
--- A stereo tap mixer with Blend 1 is a desk of four stereo channels, each given as
--- {left, right, level, balance}.
+-- signal x amount (a number or an outlet).
+local function gain(signal, amount) return out(patch(od.Gain(), { In = signal, Gain = amount })) end
+
+-- A mix of two: a x (1 - share) + b x share.
+local function fade(a, b, share) return out(patch(od.Mixer(2), { In1 = a, In2 = b, Gain1 = 1 - share, Gain2 = share })) end
+
+-- A desk of stereo channels, each {left, right, level, balance}: balance -1 keeps only the
+-- left side, 1 only the right, 0 both at full level.
 local function desk(channels)
-  local mixer = q.TapDelayStereoMixer()
-  mixer:getInput("Blend"):setConstant(1)
+  local left, right = od.Mixer(#channels), od.Mixer(#channels)
   for k, c in ipairs(channels) do
-    patch(mixer, { ["Tap" .. k .. "L"] = c[1], ["Tap" .. k .. "R"] = c[2], ["Level" .. k] = c[3], ["Pan" .. k] = c[4] })
+    patch(left, { ["In" .. k] = c[1], ["Gain" .. k] = c[3] * math.min(1, 1 - c[4]) })
+    patch(right, { ["In" .. k] = c[2], ["Gain" .. k] = c[3] * math.min(1, 1 + c[4]) })
   end
-  return out(mixer, "OutL"), out(mixer, "OutR")
+  return out(left), out(right)
 end
 
 local function voice(class, inlets) return out(patch(q[class](), inlets)) end
@@ -122,8 +90,8 @@ local snare = voice("Snare", { Trig = lane(snareSteps), Tune = 190, Decay = 0.2,
 local hats = voice("HiHat", {
   TrigC = lane(hatSteps), TrigO = lane(openSteps), Tune = 400, DecayC = 0.05, DecayO = 0.35, Tone = 8000 })
 local bell = voice("Cowbell", { Trig = lane(bellSteps), Tune = 800, Decay = 0.05, Clank = 0.4 })
-local tom = voice("Tom", { Trig = lane(tomSteps, 0, true), Tune = 120, Decay = 0.2, Bend = 0.5 })
-local crash = voice("Cymbal", { Trig = lane(crashSteps, 0, true), Tune = 400, Decay = 2.5, Tone = 5500, Sizzle = 0.7 })
+local tom = voice("Tom", { Trig = lane(tomSteps), Tune = 120, Decay = 0.2, Bend = 0.5 })
+local crash = voice("Cymbal", { Trig = lane(crashSteps), Tune = 400, Decay = 2.5, Tone = 5500, Sizzle = 0.7 })
 
 local metal = fade(hats, bell, 0.08)
 local flanger = patch(q.Flanger(), { In = metal, InR = metal, Rate = 0.15, Depth = 0.8, Feedback = 0.5, Blend = 0.5 })
@@ -138,8 +106,8 @@ drumsL, drumsR = gain(drumsL, drumsIn), gain(drumsR, drumsIn)
 drumsL, drumsR = fade(drumsL, crash, 0.3), fade(drumsR, crash, 0.35)
 
 ------------------------------------------------------------------------------------------
--- Bass: a plucked string an octave below the written notes, fuzzed, then ducked on every
--- beat by a compressor whose detector is a clock's wide pulse.
+-- Bass: a plucked string an octave below the written notes, fuzzed, then ducked under the
+-- kick by a compressor whose detector follows the kick's level.
 ------------------------------------------------------------------------------------------
 
 -- A plucked voice: each strike tunes the next string and excites it with a burst of noise.
@@ -154,10 +122,9 @@ end
 
 local bass = pluck(bassNotes, -1, 900, 0.8)
 local fuzz = patch(q.FuzzBox(), { In = bass, Drive = 0.25, Grit = 0.1, Tone = 0.35 })
-local kickPulse = od.Clock()
-kickPulse:getParameter("BPM"):hardSet(120)
-kickPulse:getParameter("Width"):hardSet(0.12)
-local duck = patch(q.CompressorObject(), { In = out(fuzz), SCIn = out(kickPulse), Threshold = 0.2, Ratio = 3 })
+-- The kick's own level, held a little, is the compressor's detector.
+local kickLevel = patch(od.Follower(), { In = kick, Attack = 0.002, Release = 0.15 })
+local duck = patch(q.CompressorObject(), { In = out(fuzz), SCIn = out(kickLevel), Threshold = 0.1, Ratio = 3 })
 local bassOut = gain(out(duck), bassIn)
 
 ------------------------------------------------------------------------------------------
@@ -185,7 +152,8 @@ end
 
 ------------------------------------------------------------------------------------------
 -- Drone: the granular head on a chord of A, E and B made here (it fits all four chords of the
--- progression), octave layers from Morph, with reversed echoes of a bar mixed under it.
+-- progression), octave layers from a slowly moving Morph, with reversed echoes of a bar mixed
+-- under it.
 ------------------------------------------------------------------------------------------
 
 local chord = {}
@@ -203,9 +171,12 @@ end
 local head = q.MorphoHead(2)
 head:setSample(od.Sample.fromArray(2, rate, chord))
 head:getInput("Speed"):setConstant(1)
-for name, value in pairs { Splices = 1, Slide = 0.3, ["Gene Size"] = 0.3, Morph = 0.6, Squash = 1.2 } do
+for name, value in pairs { Splices = 1, Slide = 0.3, ["Gene Size"] = 0.3, Squash = 1.2 } do
   head:getParameter(name):hardSet(value)
 end
+-- Morph drifts over two bars between the plain genes and the octave layers.
+local drift = patch(od.LFO(), { Rate = 1 / (32 * step), Level = 0.25, Offset = 0.6 })
+head:getParameter("Morph"):connect(out(drift))
 local reverse = q.ReverseDelay(2)
 reverse:allocateTimeUpTo(2.0)
 reverse:getParameter("Delay"):hardSet(16 * step)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/FrameDelay.h>
 #include <od/Object.h>
 #include <od/Unit.h>
 
@@ -13,8 +14,11 @@ namespace od {
 // contained unit) is not scheduled on its own: the outermost such unit runs in its place
 // through its own process(), so its lock, run order and enabled and bypass flags hold as
 // they do in any host. Each frame runs every step once: an object's updateParameters()
-// then process(), or a unit's process(). The graph holds everything it runs until it is
-// destroyed or rebuilt.
+// then process(), or a unit's process(). A parameter connected to an outlet orders its
+// object as an inlet does. A FrameDelay is the one way round a loop: its inlet does not
+// order it, it gives out the frame it kept before anything else runs and keeps this frame's
+// input after everything has run. The graph holds everything it runs until it is destroyed
+// or rebuilt.
 class Graph {
 public:
   // One step of a frame: a unit when `unit` is set, else an object.
@@ -29,15 +33,23 @@ public:
   Graph(const Graph &) = delete;
   Graph &operator=(const Graph &) = delete;
 
-  // Collects and orders everything reachable upstream of the outlets. A connection
-  // cycle is refused: returns false and describes the cycle ("A -> B -> A") in error.
+  // Collects and orders everything reachable upstream of the outlets. A connection cycle
+  // that passes through no FrameDelay is refused: returns false and describes the cycle
+  // ("A -> B -> A") in error.
   // Build on the thread that makes and frees objects and units.
   bool build(const std::vector<Outlet *> &outputs, std::string &error);
 
   // Runs one frame of every step in order, with denormals flushed.
   void processFrame() OD_NONBLOCKING;
 
+  // Disconnects the inlet of every frame delay the graph runs. The objects of a feedback
+  // loop hold each other through their connections; once the patch is done this lets them
+  // go when nothing else holds them.
+  void openLoops();
+
+  // The steps run in order each frame; the frame delays run around them.
   const std::vector<Step> &order() const { return mOrder; }
+  const std::vector<FrameDelay *> &delays() const { return mDelays; }
 
   // How an object is named in messages: its name if it has one, else its class.
   static std::string describe(Object *object);
@@ -48,6 +60,8 @@ private:
   void clear();
 
   std::vector<Step> mOrder;
+  std::vector<FrameDelay *> mDelays; // run in two halves around mOrder
+
 };
 
 } // namespace od

@@ -1,14 +1,24 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace od {
 
+class Inlet;
+class Object;
+class Outlet;
+
 // A named float setting: target() is what was set, value() follows it smoothly,
-// one step per frame in updateParameters().
+// one step per frame in updateParameters(). Connected to an outlet, the target follows
+// the outlet's first sample of every frame; the connection holds the outlet's object as
+// an inlet's does, and a graph orders the objects by it.
 class Parameter {
 public:
   Parameter(const std::string &name, float defaultValue);
+  ~Parameter();
+  Parameter(const Parameter &) = delete;
+  Parameter &operator=(const Parameter &) = delete;
 
   const std::string &name() const { return mName; }
   float value() const { return mValue; }
@@ -21,6 +31,13 @@ public:
   void hardSet(float value) { mTarget = mValue = value; }
   void update();
 
+  void connect(Outlet *outlet);
+  void disconnect();
+  bool isConnected() const;
+  Outlet *source() const;
+  // The object the parameter belongs to (set when it is registered).
+  void setOwner(Object *owner) { mOwner = owner; }
+
   void enableSerialization() { mSerialized = true; }
   bool isSerializationEnabled() const { return mSerialized; }
 
@@ -30,6 +47,8 @@ private:
   float mValue;
   float mTarget;
   bool mSerialized = false;
+  Object *mOwner = nullptr;
+  std::unique_ptr<Inlet> mFollower; // made on the first connect
 };
 
 // A named integer choice.

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The drum kit in a real-time host: jalv runs urn:quorvani:lv2:Drums under a private dummy JACK
+# server, jack_midiseq loops a kick note, jack_rec records the kit. Every strike must come
+# exactly one loop after the one before (the notes' sample times, plus a constant latency).
+source "$(dirname "$0")/../cli/common.sh"
+cd "$WORK"
+export LV2_PATH="$QVZ_BUILD/lv2:/usr/lib/lv2"
+export JACK_NO_AUDIO_RESERVATION=1
+server="qvz-lv2-$$-$RANDOM"
+export JACK_DEFAULT_SERVER=$server
+loop=24000 # samples between kicks at 48 kHz
+
+pids=()
+cleanup() {
+  exec 3>&-
+  # Clients first, each gone before the next; the server last (it waits for its clients).
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[$i]}" 2> /dev/null
+    wait "${pids[$i]}" 2> /dev/null
+  done
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# A long client timeout: on a loaded machine a late cycle must not get a client thrown out.
+jackd -n "$server" -R -t 10000 -d dummy -r 48000 -p 128 > jackd.log 2>&1 &
+pids+=($!)
+jack_wait -s "$server" -w -t 10 > /dev/null 2>&1 || { fail "the dummy JACK server did not start: $(cat jackd.log)"; exit 1; }
+
+# jalv reads commands from its standard input: a pipe kept open while the test runs. The
+# kick is short, so that every strike starts from silence.
+mkfifo commands
+jalv -x -n qvzdrums -c kick_decay=0.03 urn:quorvani:lv2:Drums < commands > jalv.log 2>&1 &
+pids+=($!)
+exec 3> commands
+jack_midiseq qvzseq "$loop" 0 36 2000 > /dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do
+  jack_lsp 2> /dev/null | grep -q '^qvzdrums:out_l$' && jack_lsp 2> /dev/null | grep -q '^qvzseq:' && break
+  sleep 0.2
+done
+jack_lsp | grep -q '^qvzdrums:out_l$' || { fail "jalv did not offer the kit's ports: $(cat jalv.log)"; exit 1; }
+jack_connect qvzseq:out qvzdrums:events || { fail "cannot connect the sequencer: $(jack_lsp)"; exit 1; }
+
+timeout 60 jack_rec -f kit.wav -d 3 -b 32 qvzdrums:out_l > rec.log 2>&1 || { fail "jack_rec: $(cat rec.log)"; exit 1; }
+
+# Onsets: the first sample of each strike after at least 1000 quiet samples.
+sox -V1 kit.wav -t f32 - | od -An -v -f -w4 | awk -v loop="$loop" '
+  { v = $1 + 0; a = v < 0 ? -v : v }
+  a > 0.001 && quiet >= 1000 { onsets[n++] = NR }
+  { quiet = a > 0.001 ? 0 : quiet + 1 }
+  END {
+    good = 0
+    for (i = 1; i < n; i++) if (onsets[i] - onsets[i - 1] == loop) good++
+    printf "%d strikes, %d intervals of exactly %d samples\n", n, good, loop
+    # A shared machine may drop a cycle now and then: most intervals must be exact.
+    exit !(n >= 4 && good >= (n - 1) - 1)
+  }' || { fail "strikes do not follow the notes' sample times"; exit 1; }
