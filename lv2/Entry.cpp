@@ -2,7 +2,7 @@
 // sample player the worker that loads its file and the state that remembers it.
 
 #include "Instance.h"
-#include "MorphoHead.h"
+#include "morpho/MorphoHead.h"
 #include "PluginSpec.h"
 
 #include <od/Sample.h>

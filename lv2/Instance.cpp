@@ -1,7 +1,7 @@
 #include "Instance.h"
 
-#include "Pluck.h"
-#include "ReverseDelay.h"
+#include "units/delay/Pluck.h"
+#include "units/delay/ReverseDelay.h"
 
 #include <dsp/OnePole.h>
 #include <od/Denormals.h>
