@@ -54,6 +54,10 @@ foreach(script ${QVZ_CLI_TESTS})
   add_test(NAME cli.${stem} COMMAND bash ${script} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(cli.${stem} PROPERTIES LABELS cli
     ENVIRONMENT "QVZ_BUILD=${CMAKE_BINARY_DIR};QVZ_SOURCE=${CMAKE_SOURCE_DIR}")
+  # The live tests time JACK clients sample for sample: nothing else runs beside them.
+  if(stem MATCHES "live")
+    set_tests_properties(cli.${stem} PROPERTIES RUN_SERIAL TRUE)
+  endif()
 endforeach()
 
 # docs/units.md is generated from the class descriptions: stale when it differs.

@@ -45,7 +45,7 @@ void Envelope::process() {
   const float *sustain = mSustain.buffer();
   const float *release = mRelease.buffer();
   float *out = mOut.buffer();
-  const double rate = globalConfig.sampleRate;
+  const double rate = sampleRate();
   const float overshoot = (float)kOvershoot;
 
   for (int i = 0; i < n; i++) {

@@ -32,7 +32,7 @@ void Filter::process() {
   const float *resonance = mResonance.buffer();
   float *out = mOut.buffer();
   const int mode = mMode.value();
-  const float rate = (float)globalConfig.sampleRate;
+  const float rate = (float)sampleRate();
   const float top = kHighestCutoff * rate;
 
   for (int i = 0; i < n; i++) {

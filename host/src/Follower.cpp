@@ -31,7 +31,7 @@ void Follower::process() {
   const float *attack = mAttack.buffer();
   const float *release = mRelease.buffer();
   float *out = mOut.buffer();
-  const double rate = globalConfig.sampleRate;
+  const double rate = sampleRate();
 
   for (int i = 0; i < n; i++) {
     const float rise = mRise.of(followerTime(attack[i]), 1.0, rate);

@@ -48,7 +48,7 @@ void LFO::process() {
   const float *sync = mSync.buffer();
   float *out = mOut.buffer();
   const int shape = mShape.value();
-  const double period = globalConfig.samplePeriod;
+  const double period = samplePeriod();
   const bool draws = shape == kSampleAndHold;
   if (!mStarted) {
     restart(draws);

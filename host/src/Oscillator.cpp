@@ -54,7 +54,7 @@ void Oscillator::process() {
   float *out = mOut.buffer();
   const int shape = mShape.value();
   const bool stepped = shape == kSaw || shape == kSquare || shape == kPulse;
-  const double rate = globalConfig.sampleRate;
+  const double rate = sampleRate();
   const float nyquist = 0.5f * (float)rate;
 
   for (int i = 0; i < n; i++) {

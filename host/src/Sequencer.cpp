@@ -61,7 +61,7 @@ void Sequencer::process() {
   const double swing = dsp::clampNanLow(mSwing.value(), 0.0f, kMostSwing);
   const float length = dsp::clampNanLow(mLength.value(), 0.0f, 1.0f);
   const double stepLength =
-      std::max(kShortestStep, globalConfig.sampleRate * kSecondsPerMinute / ((double)bpm * division));
+      std::max(kShortestStep, sampleRate() * kSecondsPerMinute / ((double)bpm * division));
   // A new tempo keeps the musical position: the place inside the pair scales with it.
   if (mStepLength > 0.0 && stepLength != mStepLength) mPosition *= stepLength / mStepLength;
   mStepLength = stepLength;
