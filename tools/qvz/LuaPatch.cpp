@@ -198,9 +198,9 @@ std::vector<od::Outlet *> LuaSession::call(const std::string &chunkName, const P
   lua_setfield(L, -2, "inputs");
   lua_setglobal(L, "qvz");
 
-  // Without an input file `...` is empty, so `local input = ...` tells whether there is one;
+  // Without inputs `...` is empty, so `local input = ...` tells whether there are any;
   // qvz.inputs still offers silent channels.
-  const int arguments = context.inputPath.empty() ? 0 : mInputs->count();
+  const int arguments = context.inputsAsArguments ? mInputs->count() : 0;
   for (int c = 0; c < arguments; c++) SWIG_NewPointerObj(L, mInputs->outlet(c), outletType, 0);
   if (lua_pcall(L, arguments, LUA_MULTRET, 1) != LUA_OK) throw Failure(lua_tostring(L, -1));
 

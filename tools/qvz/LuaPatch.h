@@ -34,6 +34,7 @@ struct PatchContext {
   int inputChannels = 0;
   unsigned seed = 0;
   std::string inputPath; // qvz.input; nil without an input file
+  bool inputsAsArguments = false; // the input channels also arrive in `...`
 };
 
 // A Lua 5.4 state with both modules loaded from the folder beside the executable.

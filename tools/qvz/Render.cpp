@@ -2,11 +2,14 @@
 #include "AudioFile.h"
 #include "Failure.h"
 #include "LuaPatch.h"
+#include "MidiFile.h"
+#include "Patch.h"
 #include "Plot.h"
 
 #include <lua.hpp>
 
 #include <od/Graph.h>
+#include <od/Midi.h>
 #include <od/Random.h>
 #include <od/config.h>
 #include <od/simd.h>
@@ -173,30 +176,21 @@ void render(const RenderSettings &settings) {
   od::configure(sampleRate, settings.frameLength);
   od::Random::seed(settings.seed);
 
-  LuaSession session;
-  lua_State *L = session.state();
-  lua_getglobal(L, "math");
-  lua_getfield(L, -1, "randomseed");
-  lua_pushinteger(L, settings.seed);
-  lua_call(L, 1, 0);
-  lua_pop(L, 1);
-
   PatchContext context;
   context.sampleRate = sampleRate;
   context.seconds = seconds;
   context.inputChannels = input ? input->channels() : kSilentInputChannels;
   context.seed = settings.seed;
   context.inputPath = settings.inputPath;
-  const std::vector<od::Outlet *> outlets = settings.patchPath.empty()
-                                                ? session.runPatch(demoPatch(), "demo.lua", context)
-                                                : session.runPatchFile(settings.patchPath, context);
-  if (globalConfig.sampleRate != sampleRate)
-    throw Failure("the patch changed the sample rate to " + std::to_string(globalConfig.sampleRate) +
-                  " Hz; use --rate instead");
-
-  od::Graph graph;
-  std::string cycle;
-  if (!graph.build(outlets, cycle)) throw Failure(cycle);
+  context.inputsAsArguments = input != nullptr;
+  const std::unique_ptr<LoadedPatch> patch = settings.patchPath.empty()
+                                                 ? loadPatch("demo.lua", demoPatch(), context)
+                                                 : loadPatch(settings.patchPath, "", context);
+  const std::vector<od::Outlet *> &outlets = patch->outlets;
+  od::Graph &graph = patch->graph;
+  std::unique_ptr<MidiFile> midi;
+  if (!settings.midiPath.empty()) midi = std::make_unique<MidiFile>(settings.midiPath, sampleRate);
+  od::MidiFrame::clear();
 
   const int channels = (int)outlets.size();
   WavWriter writer(settings.outputPath, channels, sampleRate);
@@ -208,7 +202,7 @@ void render(const RenderSettings &settings) {
     for (std::vector<float> &channel : rendered.channels) channel.reserve((size_t)totalSamples);
   std::vector<ChannelStats> stats(channels);
 
-  InputChannels &inputs = session.inputs();
+  InputChannels &inputs = patch->session.inputs();
   const int frameLength = globalConfig.frameLength;
   std::vector<float *> inputBuffers;
   for (int c = 0; input && c < input->channels(); c++) inputBuffers.push_back(inputs.buffer(c));
@@ -220,6 +214,7 @@ void render(const RenderSettings &settings) {
   for (long done = 0; done < totalSamples;) {
     if (gInterrupted) throw Failure("interrupted; nothing written");
     if (input) input->read(inputBuffers.data(), frameLength);
+    if (midi) midi->feedFrame(done, frameLength);
     graph.processFrame();
     const int count = (int)std::min<long>(frameLength, totalSamples - done);
     for (int c = 0; c < channels; c++) {

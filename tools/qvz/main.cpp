@@ -1,6 +1,7 @@
 // qvz: renders Lua patches of the library's units to WAV files.
 #include "Draw.h"
 #include "Failure.h"
+#include "Live.h"
 #include "Render.h"
 #include "Units.h"
 
@@ -20,13 +21,17 @@ constexpr double kLongestRender = 24.0 * 3600.0; // seconds
 constexpr long kLargestWidget = 4096;             // pixels a side, the frame buffer's limit
 constexpr long kLargestScale = 16;
 constexpr long kLargestPicture = 8192;            // pixels a side of a drawn PNG
+constexpr long kMostLiveInputs = 64;              // audio input ports of `qvz live`
 
 const char *const kUsage =
     "usage:\n"
     "  qvz                         render the built-in demo to qvz-demo.wav and qvz-demo.png\n"
     "  qvz demo [-o OUT.wav] [--plot OUT.png] [render options]\n"
     "  qvz render PATCH.lua -o OUT.wav [-i IN.wav] [--seconds S] [--rate R] [--frame N]\n"
-    "             [--seed N] [--plot OUT.png]\n"
+    "             [--seed N] [--plot OUT.png] [--midi FILE.mid]\n"
+    "  qvz live PATCH.lua [--name NAME] [--server NAME] [--inputs N] [--connect] [--seconds S]\n"
+    "             [--record OUT.wav] [--seed N] [--frame N]\n"
+    "                              plays a patch through JACK, reloading it when its file changes\n"
     "  qvz units [NAME]            classes with their inlets, outlets, parameters and options\n"
     "  qvz draw CLASS -o OUT.png [--mono] [--width W] [--height H] [--scale N]\n"
     "                              draws a widget (default 128 x 64, grey, scale 4) to a PNG\n"
@@ -37,7 +42,11 @@ const char *const kUsage =
     "reads qvz.sampleRate, qvz.seconds and qvz.input (the input's path, nil without -i), and\n"
     "returns the outlets to record, one per output channel.\n"
     "--seconds defaults to the input's length, or 10 s without input; the rate to the\n"
-    "input's (resampled when --rate differs), or 48000 Hz; --frame to 128; --seed to 0.\n";
+    "input's (resampled when --rate differs), or 48000 Hz; --frame to 128; --seed to 0.\n"
+    "--midi feeds a MIDI file to the patch's od.Midi and od.MidiCC objects.\n"
+    "live: N audio inputs (default 2) arrive in ... (none with --inputs 0), one output port per\n"
+    "returned outlet, one MIDI input; --connect joins them to the system ports; --seconds stops\n"
+    "after that long; --record writes what is played; SIGHUP reloads the patch.\n";
 
 // Usage mistakes end with status 2, other failures with 1.
 class UsageError : public qvz::Failure {
@@ -110,6 +119,7 @@ bool readRenderOption(const std::string &arg, Arguments &args, qvz::RenderSettin
   if (arg == "-o" || arg == "--output") settings.outputPath = args.value(arg);
   else if (arg == "-i" || arg == "--input") settings.inputPath = args.value(arg);
   else if (arg == "--plot") settings.plotPath = args.value(arg);
+  else if (arg == "--midi") settings.midiPath = args.value(arg);
   else if (arg == "--seconds") {
     settings.seconds = parseNumber(arg, args.value(arg));
     if (settings.seconds < 0.0 || settings.seconds > kLongestRender)
@@ -133,6 +143,35 @@ int renderCommand(Arguments &args) {
   if (settings.patchPath.empty()) throw UsageError("render needs a patch: qvz render PATCH.lua -o OUT.wav");
   if (settings.outputPath.empty()) throw UsageError("render needs an output file: -o OUT.wav");
   qvz::render(settings);
+  return 0;
+}
+
+int liveCommand(Arguments &args) {
+  qvz::LiveSettings settings;
+  while (!args.done()) {
+    const std::string arg = args.next();
+    if (arg == "--name") settings.clientName = args.value(arg);
+    else if (arg == "--server") settings.serverName = args.value(arg);
+    else if (arg == "--inputs") settings.inputs = (int)parseInteger(arg, args.value(arg), 0, kMostLiveInputs);
+    else if (arg == "--connect") {
+      args.refuseInlineValue(arg);
+      settings.connect = true;
+    } else if (arg == "--seconds") {
+      settings.seconds = parseNumber(arg, args.value(arg));
+      if (settings.seconds < 0.0 || settings.seconds > kLongestRender)
+        throw UsageError("--seconds must be from 0 to " + std::to_string((long)kLongestRender));
+    } else if (arg == "--record") settings.recordPath = args.value(arg);
+    else if (arg == "--seed") settings.seed = (unsigned)parseInteger(arg, args.value(arg), 0, 4294967295L);
+    else if (arg == "--frame") {
+      settings.frameLength = (int)parseInteger(arg, args.value(arg), 4, 4096);
+      if (settings.frameLength % 4) throw UsageError("--frame must be a multiple of 4 in live mode");
+    } else if (isOption(arg)) throw UsageError("unknown option '" + arg + "' (see qvz --help)");
+    else if (!settings.patchPath.empty()) throw UsageError("one patch at a time; also got '" + arg + "'");
+    else settings.patchPath = arg;
+  }
+  if (settings.patchPath.empty()) throw UsageError("live needs a patch: qvz live PATCH.lua");
+  if (settings.clientName.empty()) throw UsageError("--name needs a client name");
+  qvz::live(settings);
   return 0;
 }
 
@@ -206,6 +245,7 @@ int main(int argc, char **argv) {
     }
     if (command == "render") return renderCommand(args);
     if (command == "demo") return demoCommand(args);
+    if (command == "live") return liveCommand(args);
     if (command == "units") return unitsCommand(args);
     if (command == "draw") return drawCommand(args);
     if (isOption(command)) throw UsageError("unknown option '" + command + "' (see qvz --help)");

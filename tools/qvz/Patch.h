@@ -1,0 +1,27 @@
+#pragma once
+
+#include "LuaPatch.h"
+
+#include <od/Graph.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qvz {
+
+// A patch run and ready to play: its Lua state (which holds its objects), the graph that
+// runs them and the outlets it returned, one per output channel.
+struct LoadedPatch {
+  LuaSession session;
+  od::Graph graph;
+  std::vector<od::Outlet *> outlets;
+};
+
+// Runs a patch (code under chunkName, or the file at path when code is empty) with the
+// configuration already applied, seeds its Lua generator with context.seed and orders its
+// graph. Throws Failure ("file:line: message" for Lua errors) when any step fails; a patch
+// that changes the sample rate is refused.
+std::unique_ptr<LoadedPatch> loadPatch(const std::string &path, const std::string &code, const PatchContext &context);
+
+} // namespace qvz
