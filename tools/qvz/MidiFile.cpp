@@ -1,10 +1,13 @@
 #include "MidiFile.h"
 #include "Failure.h"
 
+#include <glib.h>
 #include <smf.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <memory>
 
@@ -19,14 +22,30 @@ struct SmfDeleter {
 bool isChannelMessage(const unsigned char *bytes, int length) {
   return length >= 2 && bytes[0] >= 0x80 && bytes[0] < 0xF0;
 }
+// The library reports through GLib's log; its last message becomes part of ours instead.
+class LibraryMessages {
+public:
+  LibraryMessages() { mHandler = g_log_set_handler(kDomain, G_LOG_LEVEL_MASK, keep, this); }
+  ~LibraryMessages() { g_log_remove_handler(kDomain, mHandler); }
+  std::string last() const { return mLast.empty() ? "" : ": " + mLast; }
+
+private:
+  static void keep(const gchar *, GLogLevelFlags, const gchar *message, gpointer self) {
+    static_cast<LibraryMessages *>(self)->mLast = message ? message : "";
+  }
+  static constexpr const char *kDomain = "libsmf";
+  guint mHandler;
+  std::string mLast;
+};
 } // namespace
 
 MidiFile::MidiFile(const std::string &path, int sampleRate) {
   std::FILE *probe = std::fopen(path.c_str(), "rb");
-  if (!probe) throw Failure("cannot read MIDI file '" + path + "'");
+  if (!probe) throw Failure("cannot read MIDI file '" + path + "': " + std::strerror(errno));
   std::fclose(probe);
+  LibraryMessages messages;
   std::unique_ptr<smf_t, SmfDeleter> smf(smf_load(path.c_str()));
-  if (!smf) throw Failure("'" + path + "' is not a standard MIDI file");
+  if (!smf) throw Failure("'" + path + "' is not a standard MIDI file" + messages.last());
   while (smf_event_t *event = smf_get_next_event(smf.get())) {
     if (smf_event_is_metadata(event) || smf_event_is_sysex(event)) continue;
     const unsigned char *bytes = event->midi_buffer;
