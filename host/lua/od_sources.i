@@ -7,6 +7,8 @@
 #include <od/Sine.h>
 %}
 
+QVZ_REFUSED_WHILE_PLAYING(od::Player::setSample, "setSample")
+
 // A controller number outside 0..127 is a Lua error.
 %exception od::MidiCC::MidiCC {
   if (arg1 < 0 || arg1 > 127) {

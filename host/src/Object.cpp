@@ -15,8 +15,15 @@ void Object::addOutput(Outlet &outlet) {
   mOutputs.push_back(&outlet);
 }
 
-void Object::addParameter(Parameter &parameter) { mParameters.push_back(&parameter); }
-void Object::addOption(Option &option) { mOptions.push_back(&option); }
+void Object::addParameter(Parameter &parameter) {
+  parameter.setOwner(this);
+  mParameters.push_back(&parameter);
+}
+
+void Object::addOption(Option &option) {
+  option.setOwner(this);
+  mOptions.push_back(&option);
+}
 
 namespace {
 template <typename T> T *byIndex(std::vector<T *> &list, int index) {

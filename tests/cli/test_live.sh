@@ -197,6 +197,27 @@ case_xruns() {
   echo "stopped 0.3 s: xruns $xruns"
 }
 
+# qvz.at in a live patch: a changed constant lands at a frame boundary, connect is refused.
+case_scripted_changes() {
+  cat > scripted.lua <<'LUA'
+local od = require "od"
+local sine = od.Sine()
+sine:getInput("Level"):setConstant(0.5)
+qvz.at(0.5, function()
+  sine:getInput("Frequency"):setConstant(880)
+  print(select(2, pcall(sine:getInput("Level").connect, sine:getInput("Level"), sine:getOutput("Out"))))
+end)
+return sine:getOutput("Out")
+LUA
+  "$QVZ" live scripted.lua --inputs 0 --seconds 1.5 --record rec.wav > out.txt 2> err.txt || { fail "live: $(cat err.txt)"; return 1; }
+  grep -q "connect: not while the patch plays" out.txt || { fail "connect was not refused: $(cat out.txt)"; return 1; }
+  grep -q "1 scripted change (the last at frame [0-9]*)" out.txt || { fail "summary: $(cat out.txt)"; return 1; }
+  local before after
+  before=$(stat_of rec.wav "Rough frequency" trim 0.1 0.3)
+  after=$(stat_of rec.wav "Rough frequency" trim 0.9 0.5)
+  awk -v a="$before" -v b="$after" 'BEGIN { exit !(a > 430 && a < 450 && b > 870 && b < 890) }' || { fail "$before Hz, then $after Hz"; return 1; }
+}
+
 # No server, or no server of that name: one line, non-zero, quickly.
 case_no_server() {
   local start end
@@ -214,6 +235,7 @@ run_case "audio input" case_audio_input
 run_case "MIDI strikes" case_midi_strikes
 run_case "reload" case_reload
 run_case "xruns" case_xruns
+run_case "scripted changes" case_scripted_changes
 run_case "no server" case_no_server
 
 echo "$passed passed, $failed failed"

@@ -197,7 +197,9 @@ public:
     mActive = false;
   }
 
-  // Main thread. A reload waits until the previous one has been taken.
+  // Main thread. The patch handed to start(); afterwards see swapIn().
+  LoadedPatch *current() const { return mCurrent; }
+  // A reload waits until the previous one has been taken.
   bool canSwap() const { return mPending.load(std::memory_order_acquire) == nullptr; }
   void swapIn(LoadedPatch *patch) { mPending.store(patch, std::memory_order_release); }
   // The patch a finished crossfade let go of, to be freed here rather than on the audio thread.
@@ -371,6 +373,7 @@ private:
         mFadePosition = 0;
       }
     }
+    mCurrent->changes.apply(mFramesRun);
     feedMidi();
     feedInputs(mCurrent);
     mCurrent->graph.processFrame();
@@ -408,6 +411,7 @@ private:
     for (std::vector<float> &fifo : mInputFifo)
       std::memmove(fifo.data(), fifo.data() + mFrame, sizeof(float) * mInputFill);
     mFifoStart += mFrame;
+    mFramesRun++;
     mProduced.store(mProduced.load(std::memory_order_relaxed) + mFrame, std::memory_order_relaxed);
   }
 
@@ -428,6 +432,7 @@ private:
   LoadedPatch *mCurrent = nullptr;
   LoadedPatch *mFading = nullptr;
   int mFadePosition = 0;
+  uint64_t mFramesRun = 0;
   Recorder *mRecorder = nullptr;
 
   // Shared with the main thread.
@@ -485,14 +490,14 @@ public:
   }
   bool watching() const { return mFd >= 0; }
 
-  // Waits up to the poll interval; true when the patch file was written or renamed into place.
-  bool changed() {
+  // Waits up to the given time; true when the patch file was written or renamed into place.
+  bool changed(int milliseconds) {
     if (mFd < 0) {
-      poll(nullptr, 0, kPollMilliseconds);
+      poll(nullptr, 0, milliseconds);
       return false;
     }
     pollfd fd{mFd, POLLIN, 0};
-    if (poll(&fd, 1, kPollMilliseconds) <= 0) return false;
+    if (poll(&fd, 1, milliseconds) <= 0) return false;
     alignas(inotify_event) char buffer[4096];
     bool hit = false;
     ssize_t length;
@@ -586,8 +591,30 @@ void live(const LiveSettings &settings) {
   bool statusShown = false;
   std::string failure;
 
+  // The patch whose qvz.at and qvz.every callbacks run here, on its own clock from when it
+  // was handed to the audio thread; what they change goes through its queue.
+  LoadedPatch *scripted = engine.current();
+  long scriptedFrom = 0;
+  double nextCallback = 0.0;
+  long changes = 0;
+  uint64_t lastChangeFrame = 0; // of the patch playing when it landed
+  auto patchSeconds = [&] { return (double)(engine.produced() - scriptedFrom) / sampleRate; };
+
   while (!gStop) {
-    if (watch.changed()) reloadAt = now() + kReloadSettle;
+    const double untilCallback = nextCallback - patchSeconds();
+    const int wait = untilCallback <= 0.0 ? 0 : (int)std::min<double>(kPollMilliseconds, std::ceil(untilCallback * 1000.0));
+    if (watch.changed(wait)) reloadAt = now() + kReloadSettle;
+    if (patchSeconds() >= nextCallback) {
+      od::ChangeQueue::Scope deferred(scripted->changes);
+      try {
+        nextCallback = scripted->session.runScheduled(patchSeconds());
+      } catch (const std::exception &error) {
+        std::fprintf(stderr, "%sqvz: %s (the callback is dropped)\n", statusShown && terminal ? "\n" : "", error.what());
+        statusShown = false;
+        nextCallback = 0.0;
+      }
+    }
+    if (const int applied = scripted->changes.collect(lastChangeFrame)) changes += applied;
     if (gReload) {
       gReload = 0;
       reloadAt = now();
@@ -621,6 +648,9 @@ void live(const LiveSettings &settings) {
           od::configure(sampleRate, settings.frameLength);
           throw Failure(settings.patchPath + " changed the frame length; use --frame instead");
         }
+        scripted = next.get();
+        scriptedFrom = engine.produced();
+        nextCallback = 0.0;
         engine.swapIn(next.release());
         reloads++;
         std::fprintf(stderr, "qvz: reloaded %s\n", settings.patchPath.c_str());
@@ -651,10 +681,12 @@ void live(const LiveSettings &settings) {
   if (recorder) recorder->finish();
 
   const double played = (double)engine.produced() / sampleRate;
-  std::printf("qvz: live %s: %.3f s, DSP %.1f%% (max %.1f%%), xruns %ld, peak %s, latency %d samples, %d reload%s%s\n",
+  std::printf("qvz: live %s: %.3f s, DSP %.1f%% (max %.1f%%), xruns %ld, peak %s, latency %d samples, %d reload%s, "
+              "%ld scripted change%s%s%s\n",
               settings.patchPath.c_str(), played, 100.0 * engine.meanLoad(), 100.0 * maxLoad, engine.xruns(),
-              peaksText(peaks).c_str(), engine.latency(), reloads, reloads == 1 ? "" : "s",
-              recorder ? (", recorded " + settings.recordPath).c_str() : "");
+              peaksText(peaks).c_str(), engine.latency(), reloads, reloads == 1 ? "" : "s", changes,
+              changes == 1 ? "" : "s",
+              changes ? (" (the last at frame " + std::to_string(lastChangeFrame) + ")").c_str() : "", recorder ? (", recorded " + settings.recordPath).c_str() : "");
   std::fflush(stdout);
   if (!failure.empty()) throw Failure(failure);
 }

@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace qvz {
@@ -21,6 +22,54 @@ constexpr const char *kGraphicType = "od::Graphic *";
 // Registry keys: the checked swig_type the modules install, and the patch's results.
 constexpr const char *kTypeNameKey = "qvz.swig_type";
 constexpr const char *kResultsKey = "qvz.results";
+constexpr const char *kSchedulerKey = "qvz.runDue";
+
+// qvz.at(seconds, fn) and qvz.every(seconds, fn), and the function the host calls between
+// frames: it runs every callback due by then in time order (fn gets the time it was due) and
+// returns when the next one is due. A callback that fails is dropped before its error goes on.
+constexpr const char kScheduler[] = R"(
+local qvz, handler = ...
+local entries, made = {}, 0
+local function add(name, seconds, fn, interval)
+  if type(seconds) ~= "number" or seconds ~= seconds or seconds == math.huge or seconds < 0 then
+    error(name .. ": seconds must be a finite number from 0, got " .. tostring(seconds), 3)
+  end
+  if interval and seconds < 0.001 then error(name .. ": the interval must be at least 0.001 s", 3) end
+  if type(fn) ~= "function" then error(name .. ": needs a function, got " .. type(fn), 3) end
+  made = made + 1
+  entries[#entries + 1] = { at = seconds, every = interval and seconds, fn = fn, order = made }
+end
+function qvz.at(seconds, fn) add("qvz.at", seconds, fn, false) end
+function qvz.every(seconds, fn) add("qvz.every", seconds, fn, true) end
+local function earliest()
+  local best
+  for i, e in ipairs(entries) do
+    local b = entries[best]
+    if not b or e.at < b.at or (e.at == b.at and e.order < b.order) then best = i end
+  end
+  return best
+end
+return function(now)
+  while true do
+    local i = earliest()
+    if not i then return nil end
+    local e = entries[i]
+    if e.at > now then return e.at end
+    local due = e.at
+    if e.every then
+      made = made + 1
+      e.at, e.order = e.at + e.every, made
+    else
+      table.remove(entries, i)
+    end
+    local ok, message = xpcall(e.fn, handler, due)
+    if not ok then
+      for k, other in ipairs(entries) do if other == e then table.remove(entries, k) break end end
+      error(message, 0)
+    end
+  end
+end
+)";
 
 // The folder holding this executable; the modules live in its lua/ folder.
 std::string executableFolder() {
@@ -144,6 +193,26 @@ void *LuaSession::toPointer(int index, const char *wanted) {
   return pointer;
 }
 
+double LuaSession::runScheduled(double seconds) {
+  lua_State *L = mState;
+  const int top = lua_gettop(L);
+  lua_pushcfunction(L, errorWithPosition);
+  lua_getfield(L, LUA_REGISTRYINDEX, kSchedulerKey);
+  if (!lua_isfunction(L, -1)) {
+    lua_settop(L, top);
+    return HUGE_VAL;
+  }
+  lua_pushnumber(L, seconds);
+  if (lua_pcall(L, 1, 1, top + 1) != LUA_OK) {
+    const std::string message = lua_tostring(L, -1) ? lua_tostring(L, -1) : "a scheduled callback failed";
+    lua_settop(L, top);
+    throw Failure(message);
+  }
+  const double next = lua_isnumber(L, -1) ? lua_tonumber(L, -1) : HUGE_VAL;
+  lua_settop(L, top);
+  return next;
+}
+
 od::Object *LuaSession::toObject(int index) { return static_cast<od::Object *>(toPointer(index, kObjectType)); }
 od::Outlet *LuaSession::toOutlet(int index) { return static_cast<od::Outlet *>(toPointer(index, kOutletType)); }
 od::Graphic *LuaSession::toGraphic(int index) { return static_cast<od::Graphic *>(toPointer(index, kGraphicType)); }
@@ -196,6 +265,11 @@ std::vector<od::Outlet *> LuaSession::call(const std::string &chunkName, const P
     lua_rawseti(L, -2, c + 1);
   }
   lua_setfield(L, -2, "inputs");
+  if (luaL_loadbuffer(L, kScheduler, sizeof kScheduler - 1, "=qvz") != LUA_OK) throw Failure(lua_tostring(L, -1));
+  lua_pushvalue(L, -2);
+  lua_pushcfunction(L, errorWithPosition);
+  lua_call(L, 2, 1);
+  lua_setfield(L, LUA_REGISTRYINDEX, kSchedulerKey);
   lua_setglobal(L, "qvz");
 
   // Without inputs `...` is empty, so `local input = ...` tells whether there are any;

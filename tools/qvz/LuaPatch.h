@@ -54,6 +54,11 @@ public:
                                      const PatchContext &context);
   std::vector<od::Outlet *> runPatchFile(const std::string &path, const PatchContext &context);
 
+  // Runs the patch's qvz.at and qvz.every callbacks due by this time (seconds from the
+  // patch's start); returns when the next one is due (HUGE_VAL: none). A failing callback
+  // is dropped and its error thrown as a Failure reading "file:line: message".
+  double runScheduled(double seconds);
+
   // The wrapped object at a stack index, or null when the value is not one.
   od::Object *toObject(int index);
   od::Outlet *toOutlet(int index);

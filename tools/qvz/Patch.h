@@ -2,6 +2,7 @@
 
 #include "LuaPatch.h"
 
+#include <od/Changes.h>
 #include <od/Graph.h>
 
 #include <memory>
@@ -16,6 +17,8 @@ struct LoadedPatch {
   LuaSession session;
   od::Graph graph;
   std::vector<od::Outlet *> outlets;
+  // Settings its Lua changes while it plays live; last, so its holds go first.
+  od::ChangeQueue changes;
 };
 
 // Runs a patch (code under chunkName, or the file at path when code is empty) with the

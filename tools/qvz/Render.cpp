@@ -211,8 +211,10 @@ void render(const RenderSettings &settings) {
   InterruptScope interrupts;
 
   long nextProgressCheck = 0;
+  double nextCallback = 0.0; // seconds; the patch's qvz.at and qvz.every run between frames
   for (long done = 0; done < totalSamples;) {
     if (gInterrupted) throw Failure("interrupted; nothing written");
+    if ((double)done / sampleRate >= nextCallback) nextCallback = patch->session.runScheduled((double)done / sampleRate);
     if (input) input->read(inputBuffers.data(), frameLength);
     if (midi) midi->feedFrame(done, frameLength);
     graph.processFrame();

@@ -4,6 +4,8 @@
 
 namespace od {
 
+class Object;
+
 // A named float setting: target() is what was set, value() follows it smoothly,
 // one step per frame in updateParameters().
 class Parameter {
@@ -24,7 +26,11 @@ public:
   void enableSerialization() { mSerialized = true; }
   bool isSerializationEnabled() const { return mSerialized; }
 
+  Object *owner() const { return mOwner; }
+  void setOwner(Object *owner) { mOwner = owner; }
+
 private:
+  Object *mOwner = nullptr;
   std::string mName;
   float mDefault;
   float mValue;
@@ -42,7 +48,11 @@ public:
   int defaultValue() const { return mDefault; }
   void set(int value) { mValue = value; }
 
+  Object *owner() const { return mOwner; }
+  void setOwner(Object *owner) { mOwner = owner; }
+
 private:
+  Object *mOwner = nullptr;
   std::string mName;
   int mDefault;
   int mValue;
