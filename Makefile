@@ -3,8 +3,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 
 SEEDS ?= 10
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build demo test bench soak sanitize clean
+.PHONY: all deps configure build demo test bench soak sanitize install clean
 
 all: build
 
@@ -36,6 +37,10 @@ soak: build
 # The robustness suite under AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/).
 sanitize: deps
 	@bash scripts/sanitize
+
+# qvz, its man page, the host library, both Lua modules (PREFIX/lib/lua/5.4) and the examples.
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 clean:
 	@rm -rf $(BUILD)

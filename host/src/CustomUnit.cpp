@@ -31,6 +31,11 @@ void CustomUnit::process() {
     if (unit->isEnabled()) unit->process();
 }
 
+void CustomUnit::collectObjects(std::vector<Object *> &objects) const {
+  Unit::collectObjects(objects);
+  for (Unit *unit : mUnits) unit->collectObjects(objects);
+}
+
 void CustomUnit::connectUnits() {
   for (size_t i = 1; i < mUnits.size(); i++) Unit::connect(mUnits[i - 1], mUnits[i]);
 }

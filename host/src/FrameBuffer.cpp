@@ -70,7 +70,7 @@ bool writePng(FILE *file, const std::vector<std::vector<png_byte>> &rows, int wi
 }
 } // namespace
 
-bool FrameBuffer::savePNG(const std::string &path, int scale) const {
+bool FrameBuffer::writePNG(std::FILE *file, int scale) const {
   if (mWidth < 1 || mHeight < 1) return false;
   scale = std::min(std::max(scale, 1), kMaxScale);
   const int width = mWidth * scale;
@@ -80,11 +80,16 @@ bool FrameBuffer::savePNG(const std::string &path, int scale) const {
     const int y = mHeight - 1 - r / scale; // the top row of the picture is the highest y
     for (int c = 0; c < width; c++) rows[(size_t)r][(size_t)c] = (png_byte)(get(c / scale, y) * kGreyStep);
   }
+  return writePng(file, rows, width, height);
+}
+
+bool FrameBuffer::savePNG(const std::string &path, int scale) const {
+  if (mWidth < 1 || mHeight < 1) return false;
   // Written beside the target and renamed, so a failed write never leaves a partial file.
   const std::string partial = path + ".part";
   FILE *file = std::fopen(partial.c_str(), "wb");
   if (!file) return false;
-  const bool written = writePng(file, rows, width, height);
+  const bool written = writePNG(file, scale);
   const bool closed = std::fclose(file) == 0;
   if (!written || !closed || std::rename(partial.c_str(), path.c_str()) != 0) {
     std::remove(partial.c_str());
@@ -94,6 +99,7 @@ bool FrameBuffer::savePNG(const std::string &path, int scale) const {
 }
 #else
 bool FrameBuffer::savePNG(const std::string &, int) const { return false; }
+bool FrameBuffer::writePNG(std::FILE *, int) const { return false; }
 #endif
 
 } // namespace od

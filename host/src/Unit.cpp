@@ -1,16 +1,36 @@
 #include <od/Unit.h>
 
 #include <algorithm>
+#include <mutex>
 
 namespace od {
+
+namespace {
+struct LiveUnits {
+  std::mutex mutex;
+  std::vector<Unit *> units;
+};
+LiveUnits &registry() {
+  static LiveUnits live;
+  return live;
+}
+} // namespace
 
 Unit::Unit(const std::string &name, int channelCount)
     : mName(name), mChannelCount(std::clamp(channelCount, 0, kMaxChannels)) {
   mInputs.resize(mChannelCount);
   mOutputs.resize(mChannelCount, nullptr);
+  LiveUnits &live = registry();
+  std::lock_guard<std::mutex> lock(live.mutex);
+  live.units.push_back(this);
 }
 
 Unit::~Unit() {
+  {
+    LiveUnits &live = registry();
+    std::lock_guard<std::mutex> lock(live.mutex);
+    live.units.erase(std::find(live.units.begin(), live.units.end(), this));
+  }
   disconnect();
   for (Object *object : mObjects) object->release();
   for (Object *object : mHeld) object->release();
@@ -21,6 +41,17 @@ void Unit::process() {
     object->updateParameters();
     object->process();
   }
+}
+
+void Unit::collectObjects(std::vector<Object *> &objects) const {
+  objects.insert(objects.end(), mObjects.begin(), mObjects.end());
+  objects.insert(objects.end(), mHeld.begin(), mHeld.end());
+}
+
+std::vector<Unit *> Unit::liveUnits() {
+  LiveUnits &live = registry();
+  std::lock_guard<std::mutex> lock(live.mutex);
+  return live.units;
 }
 
 bool Unit::addObject(Object *object) {

@@ -51,6 +51,15 @@ check_channels_not_silent() {
   done
 }
 
+# samples FILE: the sample bytes of a WAV or RF64 file qvz wrote (everything after the "data"
+# chunk's id and size; qvz writes it last), for comparing files whose headers differ. sox is not
+# used: it decodes floats through integers, which changes the last bits.
+samples() {
+  local offset
+  offset=$(grep -obUa -m1 data "$1" | head -1 | cut -d: -f1)
+  [ -n "$offset" ] && tail -c +$((offset + 9)) "$1"
+}
+
 # sox reads NaN as full scale, so the float samples are read raw after the "data" chunk id.
 check_finite() {
   local offset
@@ -60,4 +69,33 @@ check_finite() {
     fail "$1 holds samples that are not finite"
     return 1
   fi
+}
+
+passed=0
+failed=0
+# run_case NAME FUNCTION: a case passes when its function returns 0.
+run_case() {
+  if "$2"; then
+    passed=$((passed + 1))
+  else
+    echo "case failed: $1" >&2
+    failed=$((failed + 1))
+  fi
+}
+
+# expect_failure STATUS_WANTED TEXT -- command...: fails unless the command exits non-zero
+# (with the given status unless "any"), prints exactly one line on stderr containing TEXT
+# (a patch's error may add indented traceback lines below it), and leaves nothing named
+# out.wav behind.
+expect_failure() {
+  local want=$1 text=$2
+  shift 3
+  "$@" > stdout.txt 2> stderr.txt
+  local status=$?
+  [ $status -ne 0 ] || { fail "'$*' succeeded"; return 1; }
+  [ "$want" = any ] || [ $status -eq "$want" ] || { fail "'$*' exited $status, expected $want"; return 1; }
+  [ "$(grep -vc '^    ' stderr.txt)" -eq 1 ] || { fail "'$*' printed $(wc -l < stderr.txt) lines on stderr: $(cat stderr.txt)"; return 1; }
+  head -1 stderr.txt | grep -qF -- "$text" || { fail "'$*' said '$(cat stderr.txt)', expected '$text'"; return 1; }
+  [ ! -e out.wav ] || { fail "'$*' left out.wav behind"; return 1; }
+  if ls -A | grep -q '\.tmp$'; then fail "'$*' left a temporary file: $(ls -A)"; return 1; fi
 }

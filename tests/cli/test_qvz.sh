@@ -3,33 +3,8 @@
 source "$(dirname "$0")/common.sh"
 cd "$WORK"
 
-passed=0
-failed=0
-# run_case NAME FUNCTION: a case passes when its function returns 0.
-run_case() {
-  if "$2"; then
-    passed=$((passed + 1))
-  else
-    echo "case failed: $1" >&2
-    failed=$((failed + 1))
-  fi
-}
-
-# expect_failure STATUS_WANTED TEXT -- command...: fails unless the command exits non-zero
-# (with the given status unless "any"), prints exactly one line on stderr containing TEXT,
-# and leaves nothing named out.wav behind.
-expect_failure() {
-  local want=$1 text=$2
-  shift 3
-  "$@" > stdout.txt 2> stderr.txt
-  local status=$?
-  [ $status -ne 0 ] || { fail "'$*' succeeded"; return 1; }
-  [ "$want" = any ] || [ $status -eq "$want" ] || { fail "'$*' exited $status, expected $want"; return 1; }
-  [ "$(wc -l < stderr.txt)" -eq 1 ] || { fail "'$*' printed $(wc -l < stderr.txt) lines on stderr: $(cat stderr.txt)"; return 1; }
-  grep -qF -- "$text" stderr.txt || { fail "'$*' said '$(cat stderr.txt)', expected '$text'"; return 1; }
-  [ ! -e out.wav ] || { fail "'$*' left out.wav behind"; return 1; }
-  if ls -A | grep -q '\.tmp$'; then fail "'$*' left a temporary file: $(ls -A)"; return 1; fi
-}
+# png_info FILE -> "W x H, bit depth and colour type" as file(1) reads them.
+png_info() { file -b "$1" | sed -n 's/^PNG image data, \([0-9]* x [0-9]*, [^,]*\),.*/\1/p'; }
 
 cat > tone.lua <<'LUA'
 local od = require "od"
@@ -73,10 +48,11 @@ case_renders_with_sox_checks() {
 }
 
 case_rate_frame_and_plot() {
-  "$QVZ" render tone.lua -o out.wav --seconds 0.2 --rate 22050 --frame 37 --plot plot.png > /dev/null 2> stderr.txt ||
+  "$QVZ" render tone.lua -o out.wav --seconds 0.2 --rate 22050 --frame 36 --plot plot.png > /dev/null 2> stderr.txt ||
     { fail "render: $(cat stderr.txt)"; return 1; }
   check_wav out.wav 4410 2 22050 || return 1
-  [ "$(head -c 8 plot.png | od -An -tx1 | tr -d ' ')" = 89504e470d0a1a0a ] || { fail "plot.png is not a PNG"; return 1; }
+  # A title row, then per channel its name, waveform and spectrogram, then the time axis.
+  [ "$(png_info plot.png)" = "1200 x 858, 8-bit/color RGB" ] || { fail "plot.png: $(file -b plot.png)"; return 1; }
   rm -f out.wav plot.png
 }
 
@@ -173,9 +149,12 @@ expect_patch_failure() {
 case_lua_errors_name_file_and_line() {
   expect_patch_failure syntax.lua "syntax.lua:2:" 'local od = require "od"
 local x = = 1' || return 1
-  expect_patch_failure raise.lua "raise.lua:3: no patch today" 'local od = require "od"
-
-error("no patch today")' || return 1
+  expect_patch_failure raise.lua "raise.lua:2: no patch today" 'local od = require "od"
+local function build() error("no patch today") end
+build()' || return 1
+  # Below the message, the Lua frames that led to it.
+  sed -n 2p stderr.txt | grep -q "^    raise.lua:2: in .*build" && [ "$(sed -n 3p stderr.txt)" = "    raise.lua:3: in main chunk" ] ||
+    { fail "traceback: $(cat stderr.txt)"; return 1; }
   # An argument check inside the binding has no position of its own; the patch line is added.
   expect_patch_failure binding.lua "binding.lua:3:" 'local od = require "od"
 local s = od.Sine()
@@ -199,13 +178,24 @@ return b:getOutput("Out")' || return 1
 
 case_bad_options() {
   expect_failure 2 "unknown option '--bogus'" -- "$QVZ" render tone.lua -o out.wav --bogus || return 1
-  expect_failure 2 "unknown command 'rendr'" -- "$QVZ" rendr tone.lua || return 1
+  expect_failure 2 "unknown command 'rendr'; the commands are render, demo, live, units, draw, help" -- "$QVZ" rendr tone.lua || return 1
+  expect_failure 2 "--frame needs a whole number from 4 to 4096 that is a multiple of 4, got '6'" -- "$QVZ" render tone.lua -o out.wav --frame 6 || return 1
+  expect_failure 2 "--frame needs a whole number" -- "$QVZ" render tone.lua -o out.wav --frame 3 || return 1
+  expect_failure 2 "--bits needs 16, 24 or 32" -- "$QVZ" render tone.lua -o out.wav --bits 20 || return 1
+  expect_failure 2 "--tail needs 'auto' or seconds" -- "$QVZ" render tone.lua -o out.wav --tail -1 || return 1
   expect_failure 2 "--seconds needs a number" -- "$QVZ" render tone.lua -o out.wav --seconds soon || return 1
   expect_failure 2 "--rate needs a whole number" -- "$QVZ" render tone.lua -o out.wav --rate 100 || return 1
   expect_failure 2 "--frame needs a whole number" -- "$QVZ" render tone.lua -o out.wav --frame 5000 || return 1
   expect_failure 2 "-o needs a value" -- "$QVZ" render tone.lua -o || return 1
   expect_failure 2 "render needs an output file" -- "$QVZ" render tone.lua || return 1
   "$QVZ" --help | grep -q "qvz render PATCH.lua" || { fail "--help"; return 1; }
+  "$QVZ" --version | grep -qE '^qvz [0-9]+\.[0-9]+\.[0-9]+$' || { fail "--version: $("$QVZ" --version)"; return 1; }
+  local command
+  for command in render demo units draw; do
+    "$QVZ" "$command" --help > help.txt && grep -q "qvz $command " help.txt && "$QVZ" help "$command" | cmp -s - help.txt ||
+      { fail "$command --help: $(cat help.txt)"; return 1; }
+  done
+  [ ! -e qvz-demo.wav ] || { fail "demo --help rendered the demo"; return 1; }
 }
 
 case_unwritable_output_leaves_nothing() {
@@ -222,22 +212,26 @@ case_unwritable_output_leaves_nothing() {
   rm -f keep.wav broken.lua
 }
 
-case_interrupted_render_leaves_no_file() {
-  # Long enough to show progress; interrupted once it has; nothing under the name afterwards.
-  "$QVZ" render tone.lua -o out.wav --seconds 36000 > stdout.txt 2> stderr.txt &
-  local pid=$! waited=0
-  until grep -q "rendering" stderr.txt 2> /dev/null; do
-    sleep 0.2
-    waited=$((waited + 1))
-    kill -0 "$pid" 2> /dev/null || { fail "the render ended early: $(cat stderr.txt)"; return 1; }
-    [ $waited -lt 100 ] || { kill "$pid"; fail "no progress line within 20 s"; return 1; }
+case_stopped_render_leaves_no_file() {
+  # Long enough to show progress; stopped once it has; nothing under the name afterwards,
+  # nor any temporary file at any time.
+  local signal
+  for signal in INT TERM HUP; do
+    "$QVZ" render tone.lua -o out.wav --seconds 36000 > stdout.txt 2> stderr.txt &
+    local pid=$! waited=0
+    until grep -q "rendering" stderr.txt 2> /dev/null; do
+      sleep 0.2
+      waited=$((waited + 1))
+      kill -0 "$pid" 2> /dev/null || { fail "the render ended early: $(cat stderr.txt)"; return 1; }
+      [ $waited -lt 100 ] || { kill "$pid"; fail "no progress line within 20 s"; return 1; }
+    done
+    if ls -A | grep -q '\.tmp$'; then kill "$pid"; fail "a named temporary file while rendering: $(ls -A)"; return 1; fi
+    kill -"$signal" "$pid"
+    wait "$pid" && { fail "render stopped by SIG$signal exited 0"; return 1; }
+    grep -q "interrupted" stderr.txt || { fail "SIG$signal: stderr: $(cat stderr.txt)"; return 1; }
+    [ ! -e out.wav ] || { fail "out.wav exists after SIG$signal"; return 1; }
+    if ls -A | grep -q '\.tmp$'; then fail "temporary file left after SIG$signal: $(ls -A)"; return 1; fi
   done
-  ls -A | grep -q '\.tmp$' || { kill "$pid"; fail "no temporary file while rendering"; return 1; }
-  kill -INT "$pid"
-  wait "$pid" && { fail "interrupted render exited 0"; return 1; }
-  grep -q "interrupted" stderr.txt || { fail "stderr: $(cat stderr.txt)"; return 1; }
-  [ ! -e out.wav ] || { fail "out.wav exists after the interruption"; return 1; }
-  if ls -A | grep -q '\.tmp$'; then fail "temporary file left: $(ls -A)"; return 1; fi
 }
 
 case_units_are_read_from_objects() {
@@ -262,8 +256,6 @@ case_units_are_read_from_objects() {
   rm -f units.txt one.txt
 }
 
-# png_info FILE -> "W x H, bit depth and colour type" as file(1) reads them.
-png_info() { file -b "$1" | sed -n 's/^PNG image data, \([0-9]* x [0-9]*, [^,]*\),.*/\1/p'; }
 
 case_draw_widget() {
   "$QVZ" draw CatPhoto -o cat.png > stdout.txt 2> stderr.txt || { fail "draw: $(cat stderr.txt)"; return 1; }
@@ -370,7 +362,7 @@ run_case "Lua errors" case_lua_errors_name_file_and_line
 run_case "bad returns" case_bad_returns
 run_case "bad options" case_bad_options
 run_case "unwritable output" case_unwritable_output_leaves_nothing
-run_case "interrupted render" case_interrupted_render_leaves_no_file
+run_case "stopped render" case_stopped_render_leaves_no_file
 run_case "units" case_units_are_read_from_objects
 run_case "draw" case_draw_widget
 run_case "draw errors" case_draw_errors

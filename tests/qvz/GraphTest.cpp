@@ -1,3 +1,4 @@
+#include <od/CustomUnit.h>
 #include <od/Graph.h>
 #include <od/Sine.h>
 
@@ -37,7 +38,7 @@ using Held = qvztest::Held<Node>;
 
 std::vector<std::string> namesOf(const od::Graph &graph) {
   std::vector<std::string> names;
-  for (od::Object *object : graph.order()) names.push_back(object->name());
+  for (const od::Graph::Step &step : graph.order()) names.push_back(od::Graph::describe(step));
   return names;
 }
 
@@ -121,6 +122,44 @@ TEST(Graph, RefusesAnObjectFeedingItself) {
   EXPECT_FALSE(graph.build({&node->out}, error));
   EXPECT_EQ(error, "connection cycle: loop -> loop");
   node->b.disconnect();
+}
+
+// A unit reached through an outlet of one of its objects runs as one step through its own
+// process(), after what feeds it: a disabled contained unit stays silent, and objects of the
+// unit are not run a second time.
+TEST(Graph, UnitsRunThroughTheirOwnProcessAfterWhatFeedsThem) {
+  std::vector<std::string> log;
+  Held source("source", log), first("first", log), second("second", log), sink("sink", log);
+  auto *outer = new od::CustomUnit("outer", 1);
+  auto *one = new od::Unit("one", 1), *two = new od::Unit("two", 1);
+  outer->attach();
+  one->addObject(first.object);
+  one->addInput(0, first.object, "A");
+  one->setOutput(0, first.object, "Out");
+  two->addObject(second.object);
+  two->addInput(0, second.object, "A");
+  two->setOutput(0, second.object, "Out");
+  outer->addUnit(one);
+  outer->addUnit(two);
+  two->setEnabled(false);
+  first->a.connect(&source->out);
+  sink->a.connect(&second->out);
+
+  od::Graph graph;
+  std::string error;
+  ASSERT_TRUE(graph.build({&sink->out}, error)) << error;
+  EXPECT_EQ(namesOf(graph), (std::vector<std::string>{"source", "unit 'outer'", "sink"}));
+  graph.processFrame();
+  EXPECT_EQ(log, (std::vector<std::string>{"source=0", "first=0", "sink=0"}));
+
+  // A loop from the unit's output back to its input is a cycle through the unit.
+  first->b.connect(&sink->out);
+  EXPECT_FALSE(graph.build({&sink->out}, error));
+  EXPECT_EQ(error, "connection cycle: sink -> unit 'outer' -> sink");
+  first->b.disconnect();
+  first->a.disconnect();
+  sink->a.disconnect();
+  outer->release();
 }
 
 TEST(Graph, DescribesUnnamedObjectsByTheirClass) {

@@ -19,14 +19,13 @@ constexpr sf_count_t kReadBlockFrames = 65536;
 constexpr size_t kWriteBlockFrames = 16384;
 // Frames the sample-rate converter takes and gives per call.
 constexpr long kConvertBlockFrames = 16384;
+// Room for the WAV or RF64 header and its chunks, in the free-space check.
+constexpr long long kHeaderBytes = 4096;
+// The dither source's start from the seed, and its 53 top bits as a fraction of one.
+constexpr uint64_t kDitherSeedMix = 0x9E3779B97F4A7C15ULL;
+constexpr uint64_t kDitherSeedScale = 0xBF58476D1CE4E5B9ULL;
+constexpr double kUnitPerState = 1.0 / 9007199254740992.0;
 } // namespace
-
-std::string temporaryNameFor(const std::string &path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-  return folder + "." + file + ".qvz-" + std::to_string((long)getpid()) + ".tmp";
-}
 
 // The sample-rate converter's state: one converter per channel, fed the same blocks of the
 // file, each giving the same number of frames (the count depends on positions, not on values).
@@ -56,14 +55,15 @@ AudioReader::AudioReader(const std::string &path) : mPath(path) {
   mChannels = info.channels;
   mFileRate = info.samplerate;
   mBlock.resize((size_t)kReadBlockFrames * mChannels);
-  if (info.frames >= 0 && info.frames < SF_COUNT_MAX) {
+  if (info.frames >= 0 && info.frames < SF_COUNT_MAX && holdsFrames(info)) {
     mFileFrames = (long)info.frames;
   } else {
     // A length the header does not state: counted by reading the file once.
     sf_count_t got;
     while ((got = sf_readf_float(mFile, mBlock.data(), kReadBlockFrames)) > 0) mFileFrames += (long)got;
     if (sf_error(mFile) != SF_ERR_NO_ERROR) fail("cannot read input '" + path + "': " + sf_error_number(sf_error(mFile)));
-    if (sf_seek(mFile, 0, SEEK_SET) != 0) fail("cannot read input '" + path + "': it does not rewind");
+    if (!info.seekable || path == "-") fail("cannot read input '" + path + "': its length is unknown and it does not rewind");
+    reopen();
   }
   mDeliverable = mFileFrames;
 }
@@ -71,6 +71,26 @@ AudioReader::AudioReader(const std::string &path) : mPath(path) {
 AudioReader::~AudioReader() {
   delete mConverter;
   if (mFile) sf_close(mFile);
+}
+
+// Whether the last frame the header claims can be read (then rewinds). A file that cannot
+// seek is taken at its word; its reads still end where its data does.
+bool AudioReader::holdsFrames(const SF_INFO &info) {
+  if (!info.seekable || info.frames == 0 || mPath == "-") return true;
+  const bool holds = sf_seek(mFile, info.frames - 1, SEEK_SET) == info.frames - 1 &&
+                     sf_readf_float(mFile, mBlock.data(), 1) == 1;
+  reopen();
+  return holds;
+}
+
+// Back to the first frame. A decoder that failed a seek may not seek again, so the file is
+// opened anew.
+void AudioReader::reopen() {
+  sf_close(mFile);
+  SF_INFO info;
+  std::memset(&info, 0, sizeof info);
+  mFile = sf_open(mPath.c_str(), SFM_READ, &info);
+  if (!mFile) fail("cannot read input '" + mPath + "' again: " + sf_strerror(nullptr));
 }
 
 void AudioReader::fail(const std::string &what) const {
@@ -126,7 +146,7 @@ long AudioReader::readFile(float *const *out, long offset, long count) {
   return done;
 }
 
-void AudioReader::read(float *const *out, int count) {
+int AudioReader::read(float *const *out, int count) {
   long filled = 0;
   const long wanted = std::min((long)count, std::max(mDeliverable - mDelivered, 0L));
   if (!mConverter) {
@@ -174,54 +194,99 @@ void AudioReader::read(float *const *out, int count) {
   }
   for (int c = 0; c < mChannels; c++) std::fill(out[c] + filled, out[c] + count, 0.0f);
   mDelivered += count;
+  return (int)filled;
 }
 
-WavWriter::WavWriter(const std::string &path, int channels, int sampleRate)
-    : mPath(path), mTemporary(temporaryNameFor(path)), mChannels(channels) {
+WavWriter::WavWriter(const std::string &path, int channels, int sampleRate, const WavFormat &format)
+    : mOutput(std::make_unique<OutputFile>(path, "")), mChannels(channels), mFormat(format), mClipped(channels, 0),
+      mDitherState(kDitherSeedMix ^ ((uint64_t)format.seed * kDitherSeedScale)) {
   SF_INFO info;
   std::memset(&info, 0, sizeof info);
   info.channels = channels;
   info.samplerate = sampleRate;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-  mFile = sf_open(mTemporary.c_str(), SFM_WRITE, &info);
+  const int encoding = format.bits == 16 ? SF_FORMAT_PCM_16 : format.bits == 24 ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT;
+  info.format = SF_FORMAT_RF64 | encoding;
+  mFile = sf_open_fd(mOutput->descriptor(), SFM_WRITE, &info, SF_FALSE);
   if (!mFile) throw Failure("cannot write '" + path + "': " + sf_strerror(nullptr));
-  // The PEAK chunk carries the time of writing; without it equal renders give equal files.
-  sf_command(mFile, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
-  mPending.reserve(kWriteBlockFrames * (size_t)channels);
+  // Plain WAV unless the file grows past what its 32-bit sizes can say. (Written this way the
+  // file carries no PEAK chunk, whose time of writing would make equal renders differ.)
+  if (!format.alwaysRf64) sf_command(mFile, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+  if (format.bits == 32) mPending.reserve(kWriteBlockFrames * (size_t)channels);
+  else mPendingInts.reserve(kWriteBlockFrames * (size_t)channels);
 }
 
 WavWriter::~WavWriter() {
-  if (mFile) {
-    sf_close(mFile);
-    std::remove(mTemporary.c_str());
+  if (mFile) sf_close(mFile);
+}
+
+bool WavWriter::toStandardOutput() const { return mOutput->toStandardOutput(); }
+
+void WavWriter::checkSpace(long frames) const {
+  const long long needed = (long long)frames * mChannels * (mFormat.bits / 8) + kHeaderBytes;
+  const long long free = mOutput->freeBytes();
+  if (free >= 0 && needed > free) {
+    char text[160];
+    std::snprintf(text, sizeof text, "needs %.1f MB but %s has %.1f MB free", needed / 1e6,
+                  mOutput->temporaryFolder().c_str(), free / 1e6);
+    throw Failure("cannot write '" + mOutput->path() + "': the render " + text);
   }
 }
 
+// Uniform in [-0.5, 0.5) from a 64-bit xorshift generator: the same on every machine.
+float WavWriter::dither() {
+  mDitherState ^= mDitherState << 13;
+  mDitherState ^= mDitherState >> 7;
+  mDitherState ^= mDitherState << 17;
+  return (float)((double)(mDitherState >> 11) * kUnitPerState - 0.5);
+}
+
 void WavWriter::write(const float *interleaved, long frames) {
-  mPending.insert(mPending.end(), interleaved, interleaved + frames * mChannels);
-  if (mPending.size() >= kWriteBlockFrames * (size_t)mChannels) flush();
+  if (mFormat.bits == 32) {
+    mPending.insert(mPending.end(), interleaved, interleaved + frames * mChannels);
+    if (mPending.size() >= kWriteBlockFrames * (size_t)mChannels) flush();
+    return;
+  }
+  // Integer samples are written left-aligned in 32 bits, which libsndfile narrows exactly.
+  const double steps = mFormat.bits == 16 ? 32768.0 : 8388608.0;
+  const int shift = 32 - mFormat.bits;
+  for (long i = 0; i < frames * mChannels; i++) {
+    const float x = interleaved[i];
+    const int channel = (int)(i % mChannels);
+    // Digital silence stays silent.
+    if (x == 0.0f) {
+      mPendingInts.push_back(0);
+      continue;
+    }
+    double level = std::isfinite(x) ? (double)x * steps : 0.0;
+    // Triangular dither of one step peak to peak each way: the sum of two uniform values.
+    level = std::floor(level + dither() + dither() + 0.5);
+    if (level > steps - 1.0 || level < -steps) {
+      if (x > 1.0f || x < -1.0f) mClipped[channel]++;
+      level = std::clamp(level, -steps, steps - 1.0);
+    }
+    mPendingInts.push_back((int)((int64_t)level * (1LL << shift)));
+  }
+  if (mPendingInts.size() >= kWriteBlockFrames * (size_t)mChannels) flush();
 }
 
 void WavWriter::flush() {
-  const sf_count_t frames = (sf_count_t)(mPending.size() / (size_t)mChannels);
-  if (frames > 0 && sf_writef_float(mFile, mPending.data(), frames) != frames)
-    throw Failure("cannot write '" + mPath + "': " + sf_strerror(mFile));
+  const size_t pending = mFormat.bits == 32 ? mPending.size() : mPendingInts.size();
+  const sf_count_t frames = (sf_count_t)(pending / (size_t)mChannels);
+  if (frames > 0) {
+    const sf_count_t written = mFormat.bits == 32 ? sf_writef_float(mFile, mPending.data(), frames)
+                                                  : sf_writef_int(mFile, mPendingInts.data(), frames);
+    if (written != frames) throw Failure("cannot write '" + mOutput->path() + "': " + sf_strerror(mFile));
+  }
   mPending.clear();
+  mPendingInts.clear();
 }
 
 void WavWriter::commit() {
   flush();
   const int error = sf_close(mFile);
   mFile = nullptr;
-  if (error) {
-    std::remove(mTemporary.c_str());
-    throw Failure("cannot finish '" + mPath + "': " + sf_error_number(error));
-  }
-  if (std::rename(mTemporary.c_str(), mPath.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
-    std::remove(mTemporary.c_str());
-    throw Failure("cannot write '" + mPath + "': " + reason);
-  }
+  if (error) throw Failure("cannot finish '" + mOutput->path() + "': " + sf_error_number(error));
+  mOutput->commit();
 }
 
 } // namespace qvz

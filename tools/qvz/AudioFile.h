@@ -1,6 +1,11 @@
 #pragma once
 
+#include "OutputFile.h"
+
 #include <sndfile.h>
+
+#include <cstdint>
+#include <memory>
 
 #include <string>
 #include <vector>
@@ -26,21 +31,24 @@ public:
   AudioReader &operator=(const AudioReader &) = delete;
 
   int channels() const { return mChannels; }
-  // The file's own rate and length in frames.
+  // The file's own rate and length in frames: what the file holds, whatever its header
+  // claims (a claim that cannot be read to its end is counted).
   int fileRate() const { return mFileRate; }
   long fileFrames() const { return mFileFrames; }
   // From now on read() delivers frames at this rate: ceil(fileFrames * rate / fileRate) of
   // them, then silence. Call before the first read().
   void convertTo(int sampleRate);
   // Fills out[c][0..count) of every channel with the next `count` frames; past the end of the
-  // input with zeros.
-  void read(float *const *out, int count);
+  // input with zeros. Returns how many frames came from the input.
+  int read(float *const *out, int count);
 
 private:
   struct Converter;
   // Next frames of the file, deinterleaved into out[c] + offset; returns how many (0 at the end).
   long readFile(float *const *out, long offset, long count);
   void fail(const std::string &what) const;
+  bool holdsFrames(const SF_INFO &info);
+  void reopen();
 
   std::string mPath;
   SNDFILE *mFile = nullptr;
@@ -56,32 +64,45 @@ private:
   Converter *mConverter = nullptr;
 };
 
-// Writes a 32-bit float WAV under a temporary name beside the destination; commit()
-// renames it into place. Destroyed without commit(), it removes the temporary file, so a
-// failed render never leaves a partial file under the requested name.
+// How a render is stored: 32-bit float, or 16/24-bit integers with TPDF dither from a
+// seeded source (equal seeds give equal files). The file is RF64 when it passes 4 GiB (or
+// always, when asked), else plain WAV.
+struct WavFormat {
+  int bits = 32;
+  bool alwaysRf64 = false;
+  unsigned seed = 0;
+};
+
+// Writes a WAV through an OutputFile: nothing appears under the name until commit().
 class WavWriter {
 public:
-  WavWriter(const std::string &path, int channels, int sampleRate);
+  WavWriter(const std::string &path, int channels, int sampleRate, const WavFormat &format);
   ~WavWriter();
   WavWriter(const WavWriter &) = delete;
   WavWriter &operator=(const WavWriter &) = delete;
 
+  // Fails naming the numbers when `frames` would not fit on the disk the file is made on.
+  void checkSpace(long frames) const;
   // Appends frames of interleaved samples. They are gathered and written in blocks; commit()
   // writes what is left, so a failure to write shows at the latest there.
   void write(const float *interleaved, long frames);
   void commit();
+  // Samples of each channel beyond full scale that an integer format had to clip.
+  const std::vector<long> &clipped() const { return mClipped; }
+  bool toStandardOutput() const;
 
 private:
   void flush();
+  float dither();
 
-  std::string mPath;
-  std::string mTemporary;
+  std::unique_ptr<OutputFile> mOutput;
   SNDFILE *mFile = nullptr;
   int mChannels;
-  std::vector<float> mPending; // interleaved frames not yet written
+  WavFormat mFormat;
+  std::vector<float> mPending; // interleaved frames not yet written (float formats)
+  std::vector<int> mPendingInts; // the same, for integer formats
+  std::vector<long> mClipped;
+  uint64_t mDitherState;
 };
-
-// A temporary name in the destination's folder, unique to this process.
-std::string temporaryNameFor(const std::string &path);
 
 } // namespace qvz

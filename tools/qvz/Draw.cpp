@@ -1,6 +1,7 @@
 #include "Draw.h"
 #include "Failure.h"
 #include "LuaPatch.h"
+#include "OutputFile.h"
 
 #include <lua.hpp>
 
@@ -32,7 +33,11 @@ void drawWidget(const DrawSettings &settings) {
   long lit = 0;
   for (int y = 0; y < frame.height(); y++)
     for (int x = 0; x < frame.width(); x++) lit += frame.get(x, y) > 0;
-  if (!frame.savePNG(settings.outputPath, settings.scale)) throw Failure("cannot write '" + settings.outputPath + "'");
+  OutputFile output(settings.outputPath, "");
+  std::FILE *file = output.openStream();
+  const bool written = frame.writePNG(file, settings.scale);
+  if (std::fclose(file) != 0 || !written) throw Failure("cannot write '" + settings.outputPath + "'");
+  output.commit();
   lua_settop(L, 0);
 
   std::printf("%s: %d x %d %s, %ld of %ld pixels lit, saved at scale %d (%d x %d) to %s\n",

@@ -69,7 +69,7 @@ template <typename T> void raise(std::atomic<T> &maximum, T value) {
 class Recorder {
 public:
   Recorder(const std::string &path, int channels, int sampleRate, long limit)
-      : mWriter(path, channels, sampleRate), mChannels(channels), mLimit(limit) {
+      : mWriter(path, channels, sampleRate, WavFormat{}), mChannels(channels), mLimit(limit) {
     const size_t bytes = (size_t)(kRecordBufferSeconds * sampleRate) * channels * sizeof(float);
     mRing = jack_ringbuffer_create(bytes);
     if (!mRing) throw Failure("cannot make the recording buffer");
@@ -476,8 +476,8 @@ std::unique_ptr<jack_client_t, ClientCloser> openClient(const LiveSettings &sett
 class PatchWatch {
 public:
   explicit PatchWatch(const std::string &path) {
+    const std::string folder = folderOf(path);
     const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     mName = slash == std::string::npos ? path : path.substr(slash + 1);
     mFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (mFd >= 0 && inotify_add_watch(mFd, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO) < 0) {
@@ -562,6 +562,7 @@ void live(const LiveSettings &settings) {
   context.inputChannels = settings.inputs > 0 ? settings.inputs : kSilentInputChannels;
   context.inputsAsArguments = settings.inputs > 0;
   context.seed = settings.seed;
+  context.patchFolder = folderOf(absolutePath(settings.patchPath));
   std::unique_ptr<LoadedPatch> first = loadPatch(settings.patchPath, "", context);
   const int outputs = (int)first->outlets.size();
 

@@ -22,6 +22,8 @@ constexpr const char *kGraphicType = "od::Graphic *";
 // Registry keys: the checked swig_type the modules install, and the patch's results.
 constexpr const char *kTypeNameKey = "qvz.swig_type";
 constexpr const char *kResultsKey = "qvz.results";
+constexpr const char *kTracebackKey = "qvz.traceback";
+constexpr int kTracebackLines = 8; // at most, below the message
 constexpr const char *kSchedulerKey = "qvz.runDue";
 
 // qvz.at(seconds, fn) and qvz.every(seconds, fn), and the function the host calls between
@@ -112,8 +114,40 @@ int errorWithPosition(lua_State *L) {
       }
     }
   }
+  // The Lua frames that led here, innermost first; frames inside C functions say nothing.
+  luaL_traceback(L, L, nullptr, 1);
+  std::string traceback;
+  const std::string frames = lua_tostring(L, -1);
+  lua_pop(L, 1);
+  int lines = 0;
+  for (size_t start = frames.find('\n'); start != std::string::npos && lines < kTracebackLines;) {
+    const size_t end = frames.find('\n', start + 1);
+    std::string line = frames.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+    start = end;
+    line.erase(0, line.find_first_not_of(" \t"));
+    if (line.empty() || line.compare(0, 4, "[C]:") == 0 || line == "...") continue;
+    traceback += (traceback.empty() ? "" : "\n") + line;
+    lines++;
+  }
+  lua_pushstring(L, traceback.c_str());
+  lua_setfield(L, LUA_REGISTRYINDEX, kTracebackKey);
   lua_pushstring(L, message.c_str());
   return 1;
+}
+
+// Replaces od.Sample.load with one that reads a relative path from the patch's folder.
+const char *const kSampleLoadFromFolder = R"(
+local folder = ...
+local od = require "od"
+local load = od.Sample.load
+od.Sample.load = function(path, ...)
+  if type(path) == "string" and path ~= "" and path:sub(1, 1) ~= "/" then path = folder .. "/" .. path end
+  return load(path, ...)
+end)";
+
+std::string tooManyOutlets(const std::string &chunkName, long long count) {
+  return chunkName + " returned " + std::to_string(count) + " outlets; qvz writes at most " +
+         std::to_string(kMaxChannels) + " channels";
 }
 
 void requireModule(lua_State *L, const char *name, const std::string &folder) {
@@ -121,7 +155,8 @@ void requireModule(lua_State *L, const char *name, const std::string &folder) {
   lua_pushstring(L, name);
   if (lua_pcall(L, 1, 1, 0) != LUA_OK) {
     const std::string reason = lua_tostring(L, -1) ? lua_tostring(L, -1) : "unknown error";
-    throw Failure("cannot load the Lua module '" + std::string(name) + "' from " + folder + "/lua: " +
+    throw Failure("cannot load the Lua module '" + std::string(name) + "' from " + folder + "/lua or " + folder +
+                  "/../lib/lua/5.4: " +
                   reason.substr(0, reason.find('\n')));
   }
   lua_pop(L, 1);
@@ -147,7 +182,8 @@ LuaSession::LuaSession() {
   const std::string folder = executableFolder();
   lua_getglobal(L, "package");
   lua_getfield(L, -1, "cpath");
-  const std::string cpath = folder + "/lua/?.so;" + lua_tostring(L, -1);
+  // Beside the program in a build tree, or under the prefix it was installed to.
+  const std::string cpath = folder + "/lua/?.so;" + folder + "/../lib/lua/5.4/?.so;" + lua_tostring(L, -1);
   lua_pop(L, 1);
   lua_pushstring(L, cpath.c_str());
   lua_setfield(L, -2, "cpath");
@@ -274,17 +310,32 @@ std::vector<od::Outlet *> LuaSession::call(const std::string &chunkName, const P
 
   // Without inputs `...` is empty, so `local input = ...` tells whether there are any;
   // qvz.inputs still offers silent channels.
+  if (!context.patchFolder.empty()) {
+    if (luaL_loadstring(L, kSampleLoadFromFolder) != LUA_OK) throw Failure(lua_tostring(L, -1));
+    lua_pushstring(L, context.patchFolder.c_str());
+    if (lua_pcall(L, 1, 0, 0) != LUA_OK) throw Failure(lua_tostring(L, -1));
+  }
+
   const int arguments = context.inputsAsArguments ? mInputs->count() : 0;
+  if (!lua_checkstack(L, arguments + LUA_MINSTACK)) throw Failure("no room on the Lua stack for the input channels");
   for (int c = 0; c < arguments; c++) SWIG_NewPointerObj(L, mInputs->outlet(c), outletType, 0);
-  if (lua_pcall(L, arguments, LUA_MULTRET, 1) != LUA_OK) throw Failure(lua_tostring(L, -1));
+  if (lua_pcall(L, arguments, LUA_MULTRET, 1) != LUA_OK) {
+    const std::string message = lua_tostring(L, -1) ? lua_tostring(L, -1) : "error without a message";
+    lua_getfield(L, LUA_REGISTRYINDEX, kTracebackKey);
+    const std::string traceback = lua_tostring(L, -1) ? lua_tostring(L, -1) : "";
+    throw PatchFailure(message, traceback);
+  }
 
   // A single table of outlets counts as the outlets themselves.
   if (lua_gettop(L) == 2 && lua_type(L, 2) == LUA_TTABLE) {
     const lua_Integer count = (lua_Integer)lua_rawlen(L, 2);
+    if (count > kMaxChannels) throw Failure(tooManyOutlets(chunkName, (long long)count));
+    if (!lua_checkstack(L, (int)count + LUA_MINSTACK)) throw Failure("no room on the Lua stack for the outlets");
     for (lua_Integer k = 1; k <= count; k++) lua_rawgeti(L, 2, k);
     lua_remove(L, 2);
   }
   const int results = lua_gettop(L) - 1;
+  if (results > kMaxChannels) throw Failure(tooManyOutlets(chunkName, results));
   if (results == 0)
     throw Failure(chunkName + " returned no outlets; end the patch with the outlets to record, e.g. "
                               "return osc:getOutput(\"Out\")");

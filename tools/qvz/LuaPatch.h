@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Failure.h"
+
 #include <od/Graphic.h>
 #include <od/Object.h>
 
@@ -10,6 +12,19 @@
 struct lua_State;
 
 namespace qvz {
+
+// The most channels qvz reads from an input or writes to an output.
+constexpr int kMaxChannels = 256;
+
+// A Lua error in a patch: "file:line: message", and the Lua frames that led to it, one a line.
+class PatchFailure : public Failure {
+public:
+  PatchFailure(const std::string &message, const std::string &traceback) : Failure(message), mTraceback(traceback) {}
+  const std::string &traceback() const { return mTraceback; }
+
+private:
+  std::string mTraceback;
+};
 
 // The outlets a patch finds in `...` and qvz.inputs: one per channel of the input file,
 // filled by the renderer before every frame (without an input file, two silent ones in
@@ -35,6 +50,7 @@ struct PatchContext {
   unsigned seed = 0;
   std::string inputPath; // qvz.input; nil without an input file
   bool inputsAsArguments = false; // the input channels also arrive in `...`
+  std::string patchFolder; // where od.Sample.load finds relative paths; empty: the working folder
 };
 
 // A Lua 5.4 state with both modules loaded from the folder beside the executable.

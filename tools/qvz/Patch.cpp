@@ -5,7 +5,23 @@
 
 #include <od/config.h>
 
+#include <climits>
+#include <cstdlib>
+
 namespace qvz {
+
+std::string absolutePath(const std::string &path) {
+  if (path.empty() || path[0] == '/' || path == "-") return path;
+  char *full = realpath(path.c_str(), nullptr);
+  const std::string result = full ? full : path;
+  std::free(full);
+  return result;
+}
+
+std::string folderOf(const std::string &path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
 
 std::unique_ptr<LoadedPatch> loadPatch(const std::string &path, const std::string &code, const PatchContext &context) {
   auto patch = std::make_unique<LoadedPatch>();

@@ -21,6 +21,11 @@ struct LoadedPatch {
   od::ChangeQueue changes;
 };
 
+// The path made absolute when it names something that exists ("-" and "" stay as they are).
+std::string absolutePath(const std::string &path);
+// The folder part of a path: "." without a slash.
+std::string folderOf(const std::string &path);
+
 // Runs a patch (code under chunkName, or the file at path when code is empty) with the
 // configuration already applied, seeds its Lua generator with context.seed and orders its
 // graph. Throws Failure ("file:line: message" for Lua errors) when any step fails; a patch

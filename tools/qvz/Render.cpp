@@ -21,6 +21,10 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <new>
 #include <memory>
 
 extern const char kDemoPatch[];
@@ -36,6 +40,10 @@ constexpr double kProgressAfter = 1.0;       // seconds of rendering before prog
 constexpr double kProgressInterval = 0.25;   // seconds between progress updates on a terminal
 constexpr double kLogProgressInterval = 5.0; // seconds between progress lines in a log
 constexpr long kProgressCheckSamples = 4096;  // rendered samples between looks at the clock
+
+constexpr double kQuietLevel = 3.1622777e-5;  // -90 dBFS: the tail ends below it
+constexpr double kQuietSeconds = 0.5;         // ... once the output has stayed there this long
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 volatile std::sig_atomic_t gInterrupted = 0;
 void onInterrupt(int) { gInterrupted = 1; }
@@ -129,22 +137,45 @@ private:
   bool mShown = false;
 };
 
-// Restores the previous SIGINT handler when a render ends.
+// Turns SIGINT, SIGTERM and SIGHUP into a clean stop for the length of a render (the
+// temporary file goes with it); restores the previous handlers afterwards.
 class InterruptScope {
 public:
   InterruptScope() {
     gInterrupted = 0;
-    mPrevious = std::signal(SIGINT, onInterrupt);
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (size_t i = 0; i < std::size(kStopSignals); i++) sigaction(kStopSignals[i], &action, &mPrevious[i]);
   }
-  ~InterruptScope() { std::signal(SIGINT, mPrevious); }
+  ~InterruptScope() {
+    for (size_t i = 0; i < std::size(kStopSignals); i++) sigaction(kStopSignals[i], &mPrevious[i], nullptr);
+  }
 
 private:
-  void (*mPrevious)(int);
+  struct sigaction mPrevious[std::size(kStopSignals)];
 };
 
+// Refuses, before anything is read, to write a file over the input or the plot over the WAV.
+void checkDistinctFiles(const RenderSettings &settings) {
+  const FileIdentity output = FileIdentity::of(settings.outputPath, STDOUT_FILENO);
+  if (!settings.inputPath.empty() && FileIdentity::of(settings.inputPath, STDIN_FILENO) == output)
+    throw Failure("-o '" + settings.outputPath + "' is the input file '" + settings.inputPath +
+                  "'; writing it would destroy the input");
+  if (settings.plotPath.empty()) return;
+  const FileIdentity plot = FileIdentity::of(settings.plotPath, STDOUT_FILENO);
+  if (plot == output)
+    throw Failure("--plot '" + settings.plotPath + "' is the output file '" + settings.outputPath + "'");
+  if (!settings.inputPath.empty() && FileIdentity::of(settings.inputPath, STDIN_FILENO) == plot)
+    throw Failure("--plot '" + settings.plotPath + "' is the input file '" + settings.inputPath + "'");
+}
+
 void checkSettings(const RenderSettings &settings) {
-  if (settings.frameLength < 1 || settings.frameLength > od::kMaxFrameLength)
-    throw Failure("--frame must be between 1 and " + std::to_string(od::kMaxFrameLength));
+  if (settings.frameLength < kFrameStep || settings.frameLength > od::kMaxFrameLength ||
+      settings.frameLength % kFrameStep != 0)
+    throw Failure("--frame must be a multiple of " + std::to_string(kFrameStep) + " from " +
+                  std::to_string(kFrameStep) + " to " + std::to_string(od::kMaxFrameLength));
   if (settings.sampleRate != 0 && (settings.sampleRate < od::kMinSampleRate || settings.sampleRate > od::kMaxSampleRate))
     throw Failure("--rate must be between " + std::to_string(od::kMinSampleRate) + " and " +
                   std::to_string(od::kMaxSampleRate) + " Hz");
@@ -156,9 +187,14 @@ std::string demoPatch() { return std::string(kDemoPatch, kDemoPatchLength); }
 
 void render(const RenderSettings &settings) {
   checkSettings(settings);
+  checkDistinctFiles(settings);
+  if (!settings.plotPath.empty()) checkPlotFont();
 
   std::unique_ptr<AudioReader> input;
   if (!settings.inputPath.empty()) input = std::make_unique<AudioReader>(settings.inputPath);
+  if (input && input->channels() > kMaxChannels)
+    throw Failure("input '" + settings.inputPath + "' has " + std::to_string(input->channels()) +
+                  " channels; qvz reads at most " + std::to_string(kMaxChannels));
   const int inputRate = input ? input->fileRate() : 0;
   int sampleRate = settings.sampleRate ? settings.sampleRate : inputRate ? inputRate : kDefaultSampleRate;
   if (sampleRate < od::kMinSampleRate || sampleRate > od::kMaxSampleRate)
@@ -168,10 +204,14 @@ void render(const RenderSettings &settings) {
   const double inputSeconds = input ? (double)input->fileFrames() / inputRate : 0.0;
   if (input) input->convertTo(sampleRate);
 
+  // Without --seconds an input sets the length, and its end (where its data really ends) stops the render.
+  const bool lengthFromInput = settings.seconds < 0.0 && input;
   const double seconds = settings.seconds >= 0.0 ? settings.seconds
                          : settings.inputPath.empty() ? settings.defaultSeconds
                                                       : inputSeconds;
-  const long totalSamples = std::lround(seconds * sampleRate);
+  long nominalSamples = std::lround(seconds * sampleRate);
+  const long tailLimit = std::lround(settings.tailSeconds * sampleRate);
+  const long quietNeeded = std::lround(kQuietSeconds * sampleRate);
 
   od::configure(sampleRate, settings.frameLength);
   od::Random::seed(settings.seed);
@@ -181,7 +221,8 @@ void render(const RenderSettings &settings) {
   context.seconds = seconds;
   context.inputChannels = input ? input->channels() : kSilentInputChannels;
   context.seed = settings.seed;
-  context.inputPath = settings.inputPath;
+  context.inputPath = absolutePath(settings.inputPath);
+  if (!settings.patchPath.empty()) context.patchFolder = folderOf(absolutePath(settings.patchPath));
   context.inputsAsArguments = input != nullptr;
   const std::unique_ptr<LoadedPatch> patch = settings.patchPath.empty()
                                                  ? loadPatch("demo.lua", demoPatch(), context)
@@ -193,13 +234,25 @@ void render(const RenderSettings &settings) {
   od::MidiFrame::clear();
 
   const int channels = (int)outlets.size();
-  WavWriter writer(settings.outputPath, channels, sampleRate);
+  WavFormat format;
+  format.bits = settings.bits;
+  format.alwaysRf64 = settings.alwaysRf64;
+  format.seed = settings.seed;
+  WavWriter writer(settings.outputPath, channels, sampleRate, format);
+  writer.checkSpace(nominalSamples + tailLimit);
   const bool keep = !settings.plotPath.empty();
   Audio rendered;
   rendered.sampleRate = sampleRate;
   rendered.channels.assign(channels, {});
-  if (keep)
-    for (std::vector<float> &channel : rendered.channels) channel.reserve((size_t)totalSamples);
+  try {
+    if (keep)
+      for (std::vector<float> &channel : rendered.channels) channel.reserve((size_t)(nominalSamples + tailLimit));
+  } catch (const std::bad_alloc &) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f MB", (double)(nominalSamples + tailLimit) * channels * sizeof(float) / 1e6);
+    throw Failure("not enough memory to keep the render for --plot (" + std::string(text) +
+                  "); plot a shorter render");
+  }
   std::vector<ChannelStats> stats(channels);
 
   InputChannels &inputs = patch->session.inputs();
@@ -207,25 +260,40 @@ void render(const RenderSettings &settings) {
   std::vector<float *> inputBuffers;
   for (int c = 0; input && c < input->channels(); c++) inputBuffers.push_back(inputs.buffer(c));
   std::vector<float> interleaved((size_t)frameLength * channels);
-  Progress progress(seconds);
+  Progress progress(seconds + settings.tailSeconds);
   InterruptScope interrupts;
 
   long nextProgressCheck = 0;
+  long done = 0;
   double nextCallback = 0.0; // seconds; the patch's qvz.at and qvz.every run between frames
-  for (long done = 0; done < totalSamples;) {
+  long quiet = 0; // samples in a row below the quiet level, all channels
+  for (;;) {
+    const bool inTail = done >= nominalSamples;
+    if (inTail && (quiet >= quietNeeded || done >= nominalSamples + tailLimit)) break;
     if (gInterrupted) throw Failure("interrupted; nothing written");
     if ((double)done / sampleRate >= nextCallback) nextCallback = patch->session.runScheduled((double)done / sampleRate);
-    if (input) input->read(inputBuffers.data(), frameLength);
+    if (input) {
+      const int got = input->read(inputBuffers.data(), frameLength);
+      if (lengthFromInput && got < frameLength && done + got < nominalSamples) nominalSamples = done + got;
+    }
     if (midi) midi->feedFrame(done, frameLength);
     graph.processFrame();
-    const int count = (int)std::min<long>(frameLength, totalSamples - done);
+    const long end = done >= nominalSamples ? nominalSamples + tailLimit : nominalSamples;
+    const int count = (int)std::min<long>(frameLength, end - done);
+    if (count <= 0) continue;
+    float loudest = 0.0f;
     for (int c = 0; c < channels; c++) {
       const float *buffer = outlets[c]->buffer();
       if (channels != 2)
         for (int i = 0; i < count; i++) interleaved[(size_t)i * channels + c] = buffer[i];
+      const float before = stats[c].peak;
+      stats[c].peak = 0.0f;
       stats[c].add(buffer, count);
+      loudest = std::max(loudest, stats[c].peak);
+      stats[c].peak = std::max(before, stats[c].peak);
       if (keep) rendered.channels[c].insert(rendered.channels[c].end(), buffer, buffer + count);
     }
+    quiet = loudest < kQuietLevel ? quiet + count : 0;
     if (channels == 2) {
       const float *left = outlets[0]->buffer(), *right = outlets[1]->buffer();
       for (int i = 0; i < count; i++) {
@@ -236,7 +304,7 @@ void render(const RenderSettings &settings) {
     writer.write(interleaved.data(), count);
     done += count;
     // The clock is read once per block of samples rather than every frame.
-    if (done >= nextProgressCheck || done == totalSamples) {
+    if (done >= nextProgressCheck) {
       progress.update((double)done / sampleRate);
       nextProgressCheck = done + kProgressCheckSamples;
     }
@@ -244,8 +312,13 @@ void render(const RenderSettings &settings) {
   progress.finish();
   const double elapsed = progress.elapsed();
   writer.commit();
-  if (keep) writePlot(settings.plotPath, rendered);
+  if (keep) {
+    std::vector<std::string> names;
+    for (const od::Outlet *outlet : outlets) names.push_back(outlet->name());
+    writePlot(settings.plotPath, rendered, names, settings.outputPath);
+  }
 
+  const long totalSamples = done;
   std::vector<std::string> peaks, levels;
   long nonFinite = 0;
   for (const ChannelStats &s : stats) {
@@ -260,12 +333,20 @@ void render(const RenderSettings &settings) {
   summary += numbers;
   summary += "peak " + joined(peaks) + " dBFS, RMS " + joined(levels) + " dBFS, ";
   if (elapsed > 0.0) {
-    std::snprintf(numbers, sizeof numbers, "%.1fx real time", seconds / elapsed);
+    std::snprintf(numbers, sizeof numbers, "%.1fx real time", (double)totalSamples / sampleRate / elapsed);
     summary += numbers;
   }
   if (nonFinite) summary += ", " + std::to_string(nonFinite) + " samples not finite";
   if (keep) summary += ", plot " + settings.plotPath;
-  std::printf("%s\n", summary.c_str());
+  std::fprintf(writer.toStandardOutput() ? stderr : stdout, "%s\n", summary.c_str());
+
+  for (int c = 0; c < channels; c++) {
+    if (writer.clipped()[c] > 0)
+      std::fprintf(stderr, "qvz: warning: channel %d clipped %ld samples beyond full scale\n", c + 1,
+                   writer.clipped()[c]);
+    if (totalSamples > 0 && stats[c].peak == 0.0f && stats[c].nonFinite == 0)
+      std::fprintf(stderr, "qvz: warning: channel %d is silent from start to end\n", c + 1);
+  }
 }
 
 } // namespace qvz

@@ -15,10 +15,20 @@ struct RenderSettings {
   int sampleRate = 0;       // 0: the input's rate, or 48000 Hz without input
   int frameLength = 128;
   unsigned seed = 0;
+  int bits = 32;            // 32-bit float, or 16 or 24-bit integers with dither
+  bool alwaysRf64 = false;  // RF64 even when the file would fit a plain WAV
+  double tailSeconds = 0.0; // rendered at most past the nominal end while the output still sounds
 };
 
-// Renders a patch to a WAV file (and a plot), printing a summary line to stdout and a
-// progress line to stderr on renders longer than a second. Throws Failure on any error.
+// Frame lengths are whole multiples of it: units process a frame in groups of four samples.
+constexpr int kFrameStep = 4;
+
+// The longest tail `--tail auto` keeps, in seconds.
+constexpr double kAutoTailSeconds = 30.0;
+
+// Renders a patch to a WAV file (and a plot), printing a summary line to stdout (stderr when
+// the WAV goes to standard output), warnings and a progress line to stderr on renders longer
+// than a second. Throws Failure on any error.
 void render(const RenderSettings &settings);
 
 // The built-in demo patch.

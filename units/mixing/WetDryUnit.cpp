@@ -63,6 +63,13 @@ void WetDryUnit::connectUnits() {
   }
 }
 
+void WetDryUnit::collectObjects(std::vector<od::Object *> &objects) const {
+  od::CustomUnit::collectObjects(objects);
+  objects.insert(objects.end(), mDryMonitors.begin(), mDryMonitors.end());
+  objects.insert(objects.end(), mWetMonitors.begin(), mWetMonitors.end());
+  objects.insert(objects.end(), mFaders.begin(), mFaders.end());
+}
+
 void WetDryUnit::disconnectUnits() {
   for (od::Unit *unit : mUnits) unit->disconnect();
   for (od::Monitor *monitor : mWetMonitors) monitor->mIn.disconnect();

@@ -19,6 +19,7 @@ public:
   void process() override;
   void connectUnits() override;
   void disconnectUnits() override;
+  void collectObjects(std::vector<od::Object *> &objects) const override;
 
   // The fader of a channel, or null outside 0..channels - 1.
   WetDryFade *getFader(int index);

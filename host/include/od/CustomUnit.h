@@ -29,6 +29,7 @@ public:
   void rewire();
 
   int getUnitCount() const { return (int)mUnits.size(); }
+  void collectObjects(std::vector<Object *> &objects) const override;
   Unit *getUnit(int index) const;
 
 protected:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ public:
   // Writes an 8-bit grey PNG, top row first, each pixel as a scale x scale block
   // (scale limited to 1..16). Returns false when the file cannot be written.
   bool savePNG(const std::string &path, int scale = 1) const;
+  // The same PNG into an open file (left open).
+  bool writePNG(std::FILE *file, int scale = 1) const;
 
   bool monochrome;
 

@@ -60,6 +60,13 @@ public:
   const std::string &name() const { return mName; }
   int channelCount() const { return mChannelCount; }
 
+  // Adds every object this unit runs or declares a port of, those of contained units too.
+  virtual void collectObjects(std::vector<Object *> &objects) const;
+
+  // Every unit alive in the process; a graph uses it to find which unit runs an object.
+  // Call it on the thread that makes and frees units, never from a frame.
+  static std::vector<Unit *> liveUnits();
+
 private:
   void hold(Object *object);
 
