@@ -5,6 +5,7 @@
 #include "BenchRegistry.h"
 
 #include <od/Denormals.h>
+#include <od/Description.h>
 #include <od/Random.h>
 #include <od/config.h>
 
@@ -28,6 +29,35 @@ namespace qvzbench {
 std::vector<BenchEntry> &benchRegistry() {
   static std::vector<BenchEntry> registry;
   return registry;
+}
+
+Driver driverFor(const BenchEntry &entry, int index, const std::string &name) {
+  for (const auto &named : entry.drivers)
+    if (named.first == name) return named.second;
+  const od::ClassDescription *description = od::findDescription(entry.name.c_str());
+  const od::PortDescription *port = description ? description->find(name.c_str(), od::PortKind::Inlet) : nullptr;
+  if (!port) return index == 0 ? audio() : lfo(0.5f, 0.2f, 0.3f);
+  switch (port->role) {
+  case od::PortRole::Audio: return audio();
+  case od::PortRole::Trigger: return pulses(2.0f);
+  case od::PortRole::Gate: return constant(0.0f);
+  default: break;
+  }
+  const double low = port->minAt(od::Limit::kDescribedRate), high = port->maxAt(od::Limit::kDescribedRate);
+  const double depth = std::min(0.1 * (high - low), std::min(port->defaultValue - low, high - port->defaultValue));
+  return lfo((float)port->defaultValue, (float)std::max(depth, 0.0), 0.3f);
+}
+
+std::vector<std::string> registryMismatches() {
+  std::vector<std::string> mismatches;
+  for (const od::ClassDescription *d : od::libraryDescriptions()) {
+    bool benched = false;
+    for (const BenchEntry &entry : benchRegistry()) benched |= entry.name == d->name;
+    if (d->ports.count && !benched) mismatches.push_back(std::string(d->name) + " has no benchmark");
+  }
+  for (const BenchEntry &entry : benchRegistry())
+    if (!od::findDescription(entry.name.c_str())) mismatches.push_back(entry.name + " is not a described class");
+  return mismatches;
 }
 
 std::vector<CompareEntry> &compareRegistry() {
@@ -475,6 +505,10 @@ int main(int argc, char **argv) {
     } else {
       args.push_back(argv[i]);
     }
+  }
+  for (const std::string &mismatch : qvzbench::registryMismatches()) {
+    std::fprintf(stderr, "qvz_bench: %s\n", mismatch.c_str());
+    return 1;
   }
   const double load = qvzbench::loadAverage();
   // Each unit, then the kernels compared with it.

@@ -77,12 +77,14 @@ Driver constant(float value);
 Driver lfo(float centre, float depth, float hz); // a slow sine around centre
 Driver pulses(float hz);                       // a 5 ms gate every 1/hz seconds
 
-// The driver of inlet `index` named `name`: the entry's own, else audio for the first
-// inlet and a slow sine around 0.5 for the others.
-inline Driver driverFor(const BenchEntry &entry, int index, const std::string &name) {
-  for (const auto &named : entry.drivers)
-    if (named.first == name) return named.second;
-  return index == 0 ? audio() : lfo(0.5f, 0.2f, 0.3f);
-}
+// The driver of inlet `index` named `name`: the entry's own, else by the class description:
+// audio for audio inlets, a pulse every half second for triggers, gates off, and controls a
+// slow sine around their described default (a tenth of their range deep). An inlet the
+// description does not know gets audio when first and a slow sine around 0.5 otherwise.
+Driver driverFor(const BenchEntry &entry, int index, const std::string &name);
+
+// Names of described classes with ports that have no benchmark, and of benchmarks whose
+// class is not described; empty when the registry covers exactly the described classes.
+std::vector<std::string> registryMismatches();
 
 } // namespace qvzbench

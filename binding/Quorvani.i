@@ -20,33 +20,6 @@
 %constant int POS = 1;
 %constant int NEG = 3;
 
-// Classes in registration order.
-%include "classes/BitCrush.i"
-%include "classes/SoftClip.i"
-%include "classes/BandSpreader.i"
-%include "classes/CompressorObject.i"
-%include "classes/Exciter.i"
-%include "classes/FuzzBox.i"
-%include "classes/Lofi.i"
-%include "classes/Grotesque.i"
-%include "classes/Shaper.i"
-%include "classes/WetDryFade.i"
-%include "classes/WetDryUnit.i"
-%include "classes/Comb.i"
-%include "classes/Flanger.i"
-%include "classes/Freeze.i"
-%include "classes/Leslie.i"
-%include "classes/MorphoHead.i"
-%include "classes/PitchShifter.i"
-%include "classes/Pluck.i"
-%include "classes/ReverseDelay.i"
-%include "classes/TapDelay.i"
-%include "classes/TapDelayStereoMixer.i"
-%include "classes/Unison.i"
-%include "classes/Kick.i"
-%include "classes/Snare.i"
-%include "classes/HiHat.i"
-%include "classes/Tom.i"
-%include "classes/Cowbell.i"
-%include "classes/Cymbal.i"
-%include "classes/CatPhoto.i"
+// Every class: one binding file each in binding/classes, all included (the list is made
+// when configuring).
+%include "binding_classes.i"

@@ -44,3 +44,8 @@ foreach(script ${QVZ_CLI_TESTS})
   set_tests_properties(cli.${stem} PROPERTIES LABELS cli
     ENVIRONMENT "QVZ_BUILD=${CMAKE_BINARY_DIR};QVZ_SOURCE=${CMAKE_SOURCE_DIR}")
 endforeach()
+
+# docs/units.md is generated from the class descriptions: stale when it differs.
+add_test(NAME docs.units_md COMMAND ${CMAKE_COMMAND} -DGENERATOR=$<TARGET_FILE:qvz_docs>
+  -DPAGE=${CMAKE_SOURCE_DIR}/docs/units.md -P ${CMAKE_SOURCE_DIR}/cmake/CheckGenerated.cmake)
+set_tests_properties(docs.units_md PROPERTIES LABELS docs)

@@ -11,6 +11,12 @@
   }
 %}
 
+// A unit made from Lua starts its faders at their described default, like any new object.
+%feature("ref") WetDryUnit %{
+  $this->attachLua();
+  for (int i = 0; WetDryFade *fader = $this->getFader(i); i++) od::applyDescribedDefaults(*fader, "WetDryFade");
+%}
+
 class WetDryUnit : public od::CustomUnit {
 public:
   WetDryUnit(const std::string &name, int channelCount);

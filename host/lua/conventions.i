@@ -169,8 +169,32 @@ static void qvz_harden_classes(lua_State *L) {
   qvz_harden_classes(L);
 %}
 
-// Ownership follows the host's reference counting: Lua holds, never deletes.
-%feature("ref") od::ReferenceCounted "$this->attachLua();"
+%{
+#include <od/DescribedDefaults.h>
+#include <string>
+
+// A processing object just made from Lua (its userdata on top of the stack) gets the inlet
+// defaults its class description states. The class is known by its binding type name
+// ("TapDelay *", "od::Sine *", "morpho::MorphoHead *"); this module's own classes are looked
+// up first.
+static void qvz_described_defaults(lua_State *L, od::ReferenceCounted *made) {
+  od::Object *object = dynamic_cast<od::Object *>(made);
+  if (!object) return;
+  std::string type = SWIG_Lua_typename(L, -1);
+  const std::string::size_type space = type.find(' ');
+  if (space != std::string::npos) type.erase(space);
+  const std::string::size_type scope = type.rfind("::");
+  if (scope != std::string::npos) type.erase(0, scope + 2);
+  const std::string host = "od." + type;
+  const bool hostModule = std::strcmp(SWIG_name, "od") == 0;
+  if (!od::applyDescribedDefaults(*object, (hostModule ? host : type).c_str()))
+    od::applyDescribedDefaults(*object, (hostModule ? type : host).c_str());
+}
+%}
+
+// Ownership follows the host's reference counting: Lua holds, never deletes. A new object
+// starts with its described inlet defaults.
+%feature("ref") od::ReferenceCounted "$this->attachLua(); qvz_described_defaults(L, $this);"
 %feature("unref") od::ReferenceCounted "$this->releaseLua();"
 
 // While Lua runs beside the audio thread that plays its patch (a live patch's scheduled

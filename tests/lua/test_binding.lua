@@ -185,4 +185,16 @@ t.case("heap helpers and seeding", function()
   t.fails(function() od.seed(math.huge) end, "seed")
 end)
 
+t.case("a new object starts with its described inlet defaults", function()
+  local f32 = function(x) return string.unpack("f", string.pack("f", x)) end
+  local tap = q.TapDelay()
+  t.eq(tap:getInput("Time"):constant(), f32(0.3), "library class")
+  t.eq(q.BitCrush():getInput("BitDepth"):constant(), 6, "class in the od namespace")
+  t.eq(q.MorphoHead(2):getInput("Speed"):constant(), 1, "class in its own namespace")
+  t.eq(od.Sine():getInput("Frequency"):constant(), 440, "host object")
+  tap:getInput("Time"):setConstant(0.1)
+  od.run(tap, {In = 1}, 128)
+  t.eq(tap:getInput("Time"):constant(), f32(0.1), "setConstant overrides it and od.run keeps it")
+end)
+
 t.run()

@@ -105,6 +105,7 @@ t.case("TapDelay feeds TapDelayStereoMixer tap by tap", function()
     mixer:getInput("Tap" .. k .. "L"):connect(left:getOutput("Tap" .. k))
     mixer:getInput("Tap" .. k .. "R"):connect(right:getOutput("Tap" .. k))
     mixer:getInput("Level" .. k):setConstant(1)
+    mixer:getInput("Pan" .. k):setConstant(0)
   end
   left:getInput("Time"):setConstant(0.02)
   right:getInput("Time"):setConstant(0.02)

@@ -24,6 +24,7 @@ end
 
 t.case("the fader registers its ports in order and glides from B to A", function()
   local fade = q.WetDryFade()
+  fade:getInput("Fade"):setConstant(0)
   local names = {}
   for i = 0, 2 do names[#names + 1] = fade:getInput(i):name() end
   t.eq(table.concat(names, ","), "A,B,Fade", "inlets in order")
@@ -44,6 +45,7 @@ t.case("WetDryUnit's constructor and getFader follow the binding's rules", funct
   t.eq(unit:getFader(-1), nil, "getFader(-1)")
   t.eq(unit:getFader(1e300), nil, "huge index")
   local fader = unit:getFader(1)
+  t.eq(fader:getInput("Fade"):constant(), 0.5, "faders start at their described default")
   t.eq(swig_type(fader), "od::Object *", "a fader is an od::Object")
   t.eq(fader:getInput(2):name(), "Fade", "the fader's host methods work")
   t.eq(swig_equals(fader, unit:getFader(0)), false, "each channel has its own fader")
@@ -84,6 +86,7 @@ t.case("connectInput feeds a unit's input and od.run restores it", function()
   local unit = q.WetDryUnit("mix", 2)
   local level = q.WetDryFade()
   level:getInput("A"):setConstant(0.75)
+  level:getInput("Fade"):setConstant(0)
   for _ = 1, 200 do od.run(level, {}, 64) end
   unit:connectInput(1, level:getOutput("Out"))
   t.eq(od.run(unit, {0.5}, 64)[2][64], 0.75, "input 1 follows the outlet")

@@ -4,9 +4,16 @@
 
 namespace qvz {
 
-// Prints every class of the library's module (and the host's sources) with its inlets,
-// outlets, parameters and options and their defaults, read from freshly made objects.
-// With a name, only that class; an unknown name is a Failure.
-void listUnits(const std::string &only);
+struct UnitsSettings {
+  std::string only;      // one class ("TapDelay", "od.Sine"), or empty for all
+  bool json = false;     // a JSON array for tools instead of the listing
+  int sampleRate = 48000; // rate-following limits are stated at this rate
+  int frameLength = 128;
+};
+
+// Prints every class of the library (in family order) and the host's own objects from their
+// descriptions: each port's role, range, unit, default and description line. With a name,
+// only that class; an unknown name is a Failure.
+void listUnits(const UnitsSettings &settings);
 
 } // namespace qvz

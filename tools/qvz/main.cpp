@@ -36,7 +36,8 @@ const char *const kUsage =
     "  qvz render PATCH.lua -o OUT.wav [-i IN.wav] [render options]\n"
     "  qvz live PATCH.lua [live options]\n"
     "                              plays a patch through JACK, reloading it when its file changes\n"
-    "  qvz units [NAME]            classes with their inlets, outlets, parameters and options\n"
+    "  qvz units [NAME] [--json] [--rate R] [--frame N]\n"
+    "                              classes with each port's role, range, unit, default and use\n"
     "  qvz draw CLASS -o OUT.png [--mono] [--width W] [--height H] [--scale N]\n"
     "                              draws a widget (default 128 x 64, grey, scale 4) to a PNG\n"
     "  qvz help [COMMAND], qvz COMMAND --help, qvz --version\n"
@@ -87,8 +88,8 @@ const char *const kLiveUsage =
     "options (applied at the next frame); wiring, memory and sample calls are refused there.\n";
 
 const char *const kUnitsUsage =
-    "usage: qvz units [NAME]\n"
-    "Lists every class (or the one named) with its inlets, outlets, parameters and options.\n";
+    "usage: qvz units [NAME] [--json] [--rate R] [--frame N]\n"
+    "Lists every class (or the one named) with each port's role, range, unit, default and use.\n";
 
 const char *const kDrawUsage =
     "usage: qvz draw CLASS -o OUT.png [--mono] [--width W] [--height H] [--scale N]\n"
@@ -266,15 +267,20 @@ int demoCommand(Arguments &args) {
 }
 
 int unitsCommand(Arguments &args) {
-  std::string only;
+  qvz::UnitsSettings settings;
   while (!args.done()) {
     const std::string arg = args.next();
     if (wantsHelp(arg, kUnitsUsage)) return 0;
-    if (isOption(arg)) throw UsageError("unknown option '" + arg + "' (see qvz --help)");
-    if (!only.empty()) throw UsageError("units takes at most one class name");
-    only = arg;
+    if (arg == "--json") {
+      args.refuseInlineValue(arg);
+      settings.json = true;
+    } else if (arg == "--rate") settings.sampleRate = (int)parseInteger(arg, args.value(arg), 1000, 768000);
+    else if (arg == "--frame") settings.frameLength = (int)parseInteger(arg, args.value(arg), 1, 4096);
+    else if (isOption(arg)) throw UsageError("unknown option '" + arg + "' (see qvz --help)");
+    else if (!settings.only.empty()) throw UsageError("units takes at most one class name");
+    else settings.only = arg;
   }
-  qvz::listUnits(only);
+  qvz::listUnits(settings);
   return 0;
 }
 
