@@ -33,7 +33,7 @@ void Grain::setSample(od::Sample *sample) {
   if (sample) sample->attach();
   if (mSample) mSample->release();
   mSample = sample;
-  if (sample) mRateRatio = sample->rate() * globalConfig.samplePeriod;
+  if (sample) mRateRatio = sample->rate() * mOutputPeriod;
   mRegionStart = 0;
   mRegionLength = sample ? sample->frames() : 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <od/Sample.h>
+#include <od/config.h>
 
 #include <algorithm>
 #include <cmath>
@@ -157,6 +158,8 @@ protected:
   int mDelay = 0;
   float mSquash = 0.0f;
   float mRateRatio = 1.0f;
+  // The output period of the head the grain was built with (grains live inside their head).
+  const float mOutputPeriod = globalConfig.samplePeriod;
   float mStep = 0.0f;
   float mFraction = 0.0f;
   int mContiguous = 0;

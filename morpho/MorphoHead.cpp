@@ -85,11 +85,11 @@ MorphoHead::MorphoHead(int channelCount) : mChannelCount(channelCount) {
 
 MorphoHead::~MorphoHead() { setSample(nullptr); }
 
-// The ready flag keeps new frames and new grains away from the change; the render gate waits
-// out a frame that was already running when the flag fell.
+// The render gate keeps frames away from the change and other changes out until it is done;
+// the ready flag stays down while there is no sample.
 void MorphoHead::setSample(od::Sample *sample) {
+  od::RenderGate::Change change(renderGate());
   mReady.store(false);
-  waitForRender();
   stopAllGrains();
   od::Head::setSample(sample);
   const bool stereo = sample && mChannelCount == 2 && sample->channels() == 2;
@@ -206,11 +206,11 @@ void MorphoHead::renderStereoGrains() {
 }
 
 void MorphoHead::process() {
-  RenderScope frame(*this);
+  od::RenderGate::Frame frame(renderGate());
   const int length = globalConfig.frameLength;
   std::fill(mLeftOut.buffer(), mLeftOut.buffer() + length, 0.0f);
   if (mChannelCount > 1) std::fill(mRightOut.buffer(), mRightOut.buffer() + length, 0.0f);
-  if (!mReady.load()) return;
+  if (!frame.open() || !mReady.load()) return;
   const od::Sample *sample = this->sample();
   if (!sample || sample->frames() < kShortestSample) return;
 
@@ -235,7 +235,7 @@ void MorphoHead::process() {
   int gene = spliceLength;
   const float geneSize = mGeneSize.value();
   if (!(geneSize < kShortestGeneSize)) {
-    gene = std::min(dsp::truncToInt(geneSize * (float)globalConfig.sampleRate), spliceLength);
+    gene = std::min(dsp::truncToInt(geneSize * (float)sampleRate()), spliceLength);
     gene = std::max(gene, std::min(spliceLength, kShortestGene));
   }
 

@@ -7,10 +7,56 @@
 %include <std_string.i>
 
 %{
+#include <od/Denormals.h>
+
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
+
+// The text of a C++ exception that must not cross into Lua (an uncaught one would end the
+// interpreter): kept in the caller's buffer, raised as a Lua error once the handler is left.
+static void qvz_describe_exception(const std::exception &e, char *text, size_t size) {
+  if (dynamic_cast<const std::bad_alloc *>(&e)) std::snprintf(text, size, "out of memory");
+  else std::snprintf(text, size, "%s", e.what());
+}
+
+// Runs a hand-written Lua function of a module; a C++ exception escaping it becomes a Lua error.
+template <int (*Function)(lua_State *)> int qvz_guarded(lua_State *L) {
+  char failure[256];
+  try {
+    return Function(L);
+  } catch (const std::exception &e) {
+    qvz_describe_exception(e, failure, sizeof failure);
+  }
+  return luaL_error(L, "%s", failure);
+}
 %}
+
+// Every wrapped call does the same: a C++ exception (a refused allocation above all) is a
+// Lua error naming the call.
+%define QVZ_GUARDED_ACTION
+  {
+    char qvz_failure[256] = "";
+    try {
+      $action
+    } catch (const std::exception &e) {
+      qvz_describe_exception(e, qvz_failure, sizeof qvz_failure);
+    }
+    if (qvz_failure[0]) {
+      lua_pushfstring(L, "$symname: %s", qvz_failure);
+      SWIG_fail;
+    }
+  }
+%enddef
+%exception { QVZ_GUARDED_ACTION }
+// A frame processed from Lua runs with denormals flushed to zero, as the host runs it.
+%exception process {
+  od::DenormalGuard qvz_denormals;
+  QVZ_GUARDED_ACTION
+}
 
 // Numbers given for an int are truncated toward zero and saturate at the int range; NaN is 0.
 %typemap(in, checkfn="lua_isnumber") int

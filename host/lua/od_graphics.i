@@ -11,12 +11,12 @@
     lua_pushfstring(L, "od.FrameBuffer: size %d x %d is outside 1..%d", arg1, arg2, od::FrameBuffer::kMaxSide);
     SWIG_fail;
   }
-  $action
+  QVZ_GUARDED_ACTION
 }
 
 // A picture that cannot be written is a Lua error naming the file.
 %exception od::FrameBuffer::savePNG {
-  $action
+  QVZ_GUARDED_ACTION
   if (!result) {
     lua_pushfstring(L, "savePNG: cannot write '%s'", arg2->c_str());
     SWIG_fail;

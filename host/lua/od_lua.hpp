@@ -166,12 +166,15 @@ static int qvz_run_frames(lua_State *L, long frames, std::vector<QvzRunFeed> &fe
     }
   }
 
-  for (QvzRunFeed &feed : feeds) {
-    for (size_t k = 0; k < feed.inlets.size(); k++) {
-      feed.inlets[k]->disconnect();
-      if (feed.previousSources[k]) feed.inlets[k]->connect(feed.previousSources[k]);
+  // Undone in the reverse order of connecting: an inlet fed twice (two inputs of a unit
+  // declaring the same inlet) goes back through the earlier feed to what it followed before,
+  // and no feed is deleted while an inlet still names it.
+  for (auto feed = feeds.rbegin(); feed != feeds.rend(); ++feed) {
+    for (size_t k = feed->inlets.size(); k-- > 0;) {
+      feed->inlets[k]->disconnect();
+      if (feed->previousSources[k]) feed->inlets[k]->connect(feed->previousSources[k]);
     }
-    delete feed.feed;
+    delete feed->feed;
   }
   lua_settop(L, resultIndex);
   return 1;
@@ -274,7 +277,7 @@ static int qvz_od_run_unit(lua_State *L, od::Unit *unit) {
   return qvz_run_frames(L, frames, feeds, outlets, true, [unit] { unit->process(); });
 }
 
-static int qvz_od_run(lua_State *L) {
+static int qvz_od_run_unguarded(lua_State *L) {
   lua_settop(L, 3);
   void *ptr = nullptr;
   if (SWIG_IsOK(SWIG_ConvertPtr(L, 1, &ptr, SWIGTYPE_p_od__Unit, 0)) && ptr)
@@ -283,6 +286,8 @@ static int qvz_od_run(lua_State *L) {
     return qvz_od_run_object(L, static_cast<od::Object *>(ptr));
   return luaL_error(L, "od.run: argument 1 must be an object or a unit, got %s", qvz_typename(L, 1));
 }
+
+static int qvz_od_run(lua_State *L) { return qvz_guarded<qvz_od_run_unguarded>(L); }
 
 // obj:serialize() -> {name = value} of the parameters saved with the object.
 static int qvz_od_serialize(lua_State *L) {

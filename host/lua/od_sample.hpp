@@ -70,10 +70,10 @@ static void qvz_od_install_sample_functions(lua_State *L) {
   lua_getfield(L, -1, "Sample");
   if (lua_istable(L, -1)) {
     lua_pushstring(L, "fromArray");
-    lua_pushcfunction(L, qvz_od_sample_from_array);
+    lua_pushcfunction(L, qvz_guarded<qvz_od_sample_from_array>);
     lua_rawset(L, -3);
     lua_pushstring(L, "load");
-    lua_pushcfunction(L, qvz_od_sample_load);
+    lua_pushcfunction(L, qvz_guarded<qvz_od_sample_load>);
     lua_rawset(L, -3);
   }
   lua_pop(L, 1);

@@ -24,7 +24,7 @@ Clock::~Clock() = default;
 void Clock::process() {
   const int n = globalConfig.frameLength;
   float *out = mOut.buffer();
-  const double rate = globalConfig.sampleRate;
+  const double rate = sampleRate();
   const double hz = mHz.value() > 0.0f ? mHz.value() : mBPM.value() / kSecondsPerMinute;
 
   if (!(hz > 0.0) || !std::isfinite(hz)) {

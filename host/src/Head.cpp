@@ -1,8 +1,6 @@
 #include <od/Head.h>
 #include <od/Sample.h>
 
-#include <thread>
-
 namespace od {
 
 Head::Head() = default;
@@ -16,10 +14,6 @@ void Head::setSample(Sample *sample) {
   Sample *previous = mSample;
   mSample = sample;
   if (previous) previous->release();
-}
-
-void Head::waitForRender() const {
-  while (mRendering.load()) std::this_thread::yield();
 }
 
 } // namespace od

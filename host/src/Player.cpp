@@ -32,7 +32,7 @@ void Player::process() {
   const int channels = mSample->channels();
   const int rightChannel = channels > 1 ? 1 : 0;
   const double step = std::isfinite(mSample->rate()) && mSample->rate() > 0.0f
-                          ? (double)mSample->rate() / globalConfig.sampleRate
+                          ? (double)mSample->rate() / sampleRate()
                           : 1.0;
   const bool loop = mLoop.value() != 0;
 

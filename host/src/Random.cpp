@@ -1,12 +1,11 @@
 #include <od/Random.h>
 
-#include <atomic>
-
 namespace od {
 
 namespace {
-constexpr uint32_t kDefaultSeed = 0x12345678u;
-std::atomic<uint32_t> gState{kDefaultSeed};
+RandomSource gProcessSource;
+// Initial-exec: reading it never allocates, also in a library opened at run time.
+thread_local RandomSource *gCurrent __attribute__((tls_model("initial-exec"))) = nullptr;
 
 // xorshift32: a full-period generator for any non-zero state.
 uint32_t next(uint32_t x) {
@@ -17,14 +16,18 @@ uint32_t next(uint32_t x) {
 }
 } // namespace
 
-void Random::seed(uint32_t seed) { gState.store(seed ? seed : kDefaultSeed, std::memory_order_relaxed); }
-
-float Random::generateFloat(float low, float high) {
-  uint32_t x = gState.load(std::memory_order_relaxed);
+float RandomSource::generateFloat(float low, float high) {
+  uint32_t x = mState.load(std::memory_order_relaxed);
   x = next(x);
-  gState.store(x, std::memory_order_relaxed);
+  mState.store(x, std::memory_order_relaxed);
   const float unit = (float)(x >> 8) * (1.0f / 16777216.0f); // 24 bits -> [0, 1)
   return low + (high - low) * unit;
 }
+
+RandomSource &Random::current() { return gCurrent ? *gCurrent : gProcessSource; }
+
+Random::Scope::Scope(RandomSource &source) : mPrevious(gCurrent) { gCurrent = &source; }
+
+Random::Scope::~Scope() { gCurrent = mPrevious; }
 
 } // namespace od

@@ -2,6 +2,9 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+#include <memory>
+
 namespace od {
 
 Sample::Sample(int channels, int frames, float rate)
@@ -22,14 +25,28 @@ Sample *Sample::load(const std::string &path, std::string &error) {
     error = "cannot read '" + path + "': unsupported channel count, length or rate";
     return nullptr;
   }
-  Sample *sample = new Sample(info.channels, (int)info.frames, (float)info.samplerate);
-  const sf_count_t read = sf_readf_float(file, sample->data(), info.frames);
-  sf_close(file);
-  if (read != info.frames) {
-    delete sample;
+  // The header's length is only a claim: the data is read in blocks, so memory follows what
+  // the file really holds.
+  std::unique_ptr<SNDFILE, int (*)(SNDFILE *)> closer(file, sf_close); // also when an allocation fails
+  std::vector<float> data;
+  const sf_count_t claimed = info.frames;
+  const sf_count_t block = kReadBlockFrames;
+  sf_count_t read = 0;
+  while (read < claimed) {
+    const sf_count_t want = std::min(block, claimed - read);
+    data.resize((size_t)(read + want) * (size_t)info.channels);
+    const sf_count_t got = sf_readf_float(file, data.data() + (size_t)read * (size_t)info.channels, want);
+    read += got > 0 ? got : 0;
+    if (got < want) break;
+  }
+  closer.reset();
+  if (read != claimed) {
     error = "cannot read '" + path + "': the file ends early";
     return nullptr;
   }
+  Sample *sample = new Sample(info.channels, 0, (float)info.samplerate);
+  sample->mData.swap(data);
+  sample->mFrames = (int)read;
   return sample;
 }
 

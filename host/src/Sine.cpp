@@ -24,7 +24,7 @@ void Sine::process() {
   const float *frequency = mFrequency.buffer();
   const float *level = mLevel.buffer();
   float *out = mOut.buffer();
-  const double period = globalConfig.samplePeriod;
+  const double period = samplePeriod();
 
   for (int i = 0; i < n; i++) {
     out[i] = level[i] * (float)std::sin(kTwoPi * mPhase);

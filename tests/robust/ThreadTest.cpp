@@ -1,12 +1,20 @@
-// The two places where a second thread meets the audio path: samples swapped into a
-// granular head, and a chain edited inside a WetDryUnit, each while frames run. The
-// sanitizer script also runs these under ThreadSanitizer, which must report nothing.
+// Where other threads meet the audio path: samples swapped into a granular head, a chain
+// edited inside a WetDryUnit, delay memory sized, cleared and freed, each while frames run;
+// and two threads each building and running every class at once. The sanitizer script also
+// runs these under ThreadSanitizer, which must report nothing.
 
 #include "morpho/MorphoHead.h"
+#include "units/delay/Pluck.h"
+#include "units/delay/ReverseDelay.h"
 #include "units/mixing/WetDryUnit.h"
 
 #include "support/Harness.h"
+#include "RobustRig.h"
 #include "support/Scale.h"
+
+#include <od/AudioThread.h>
+#include <od/BigHeap.h>
+#include <od/Random.h>
 
 #include <od/ReferenceCounted.h>
 #include <od/Sample.h>
@@ -15,7 +23,10 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -26,6 +37,8 @@ using qvztest::runFrame;
 constexpr int kSwaps = 10000;
 constexpr int kChainEdits = 1000;
 constexpr int kMaxChainLength = 24;
+constexpr int kMemoryChanges = 2000;
+constexpr int kFramesPerClass = 30;
 
 // Runs frames on this thread until `done` is set; returns the number of frames whose
 // outputs failed `frameOk`.
@@ -62,13 +75,17 @@ TEST(RobustThreads, SamplesSwappedTenThousandTimesWhileFramesRun) {
     head->mGeneSize.hardSet(0.002f);
     std::atomic<bool> done{false};
     std::atomic<int> frames{0};
-    std::thread control([&] {
-      for (int k = 0; k < kSwaps; k++) {
+    // Two threads swap at once: changes wait for each other, never for the frames.
+    std::atomic<int> controlsLeft{2};
+    auto swapper = [&](int first) {
+      for (int k = first; k < kSwaps; k += 2) {
         head->setSample(k % 4 == 3 ? nullptr : samples[k % 3]);
-        if (k % 8 == 0) awaitFrame(frames);
+        if (k % 8 < 2) awaitFrame(frames);
       }
-      done.store(true, std::memory_order_release);
-    });
+      if (controlsLeft.fetch_sub(1) == 1) done.store(true, std::memory_order_release);
+    };
+    std::thread control(swapper, 0);
+    std::thread second(swapper, 1);
     const int bad = runUntil(
         done, [&] { runFrame(*head); },
         [&] {
@@ -78,6 +95,7 @@ TEST(RobustThreads, SamplesSwappedTenThousandTimesWhileFramesRun) {
         },
         frames);
     control.join();
+    second.join();
     EXPECT_EQ(bad, 0) << "of " << frames.load() << " frames";
     head->setSample(nullptr);
     runFrame(*head);
@@ -137,6 +155,138 @@ TEST(RobustThreads, ChainEditedAThousandTimesWhileFramesRun) {
     EXPECT_EQ(unit->getUnitCount(), kMaxChainLength);
     unit->connectInput(0, nullptr);
   }
+  EXPECT_EQ(od::ReferenceCounted::liveCount(), liveAtStart);
+}
+
+// Sizes, clears and frees delay memory from another thread while frames run. `out` is the
+// outlet the frames are checked on; every sample must lie in [low, high].
+void changeMemoryWhileFramesRun(std::function<void()> frame, const float *out, float low, float high,
+                                std::function<void(int)> change) {
+  std::atomic<bool> done{false};
+  std::atomic<int> frames{0};
+  std::thread control([&] {
+    for (int k = 0; k < kMemoryChanges; k++) {
+      change(k);
+      if (k % 4 == 0) awaitFrame(frames);
+    }
+    done.store(true, std::memory_order_release);
+  });
+  const int bad = runUntil(
+      done, frame,
+      [&] {
+        for (int j = 0; j < 64; j++)
+          if (!(out[j] >= low && out[j] <= high)) return false;
+        return true;
+      },
+      frames);
+  control.join();
+  EXPECT_EQ(bad, 0) << "of " << frames.load() << " frames";
+}
+
+// The k-th change of a delay's memory: a size from a few lengths, a clear or a free.
+template <typename Delay> void changeMemory(Delay &delay, int k) {
+  switch (k % 4) {
+  case 0: delay.allocateTimeUpTo(0.01f + 0.02f * (float)(k % 7)); break;
+  case 1: delay.zero(); break;
+  case 2: delay.deallocate(); break;
+  default: delay.allocateTimeUpTo(0.003f); break;
+  }
+}
+
+// With no feedback a reverse delay of a constant 0.5 gives 0.5 (passing through) or the
+// line's 0.5s and zeros under a fade in [0, 1]; anything else was read from memory not its own.
+TEST(RobustThreads, DelayMemoryChangedFromAnotherThreadWhileFramesRun) {
+  ConfigScope scope(48000, 64);
+  const size_t heapAtStart = od::BigHeap::inUse();
+  {
+    Held<ReverseDelay> reverse(2);
+    qvztest::Feeder feeder;
+    for (od::Inlet *inlet : {&reverse->mLeftIn, &reverse->mRightIn}) {
+      float *b = feeder.feed(*inlet);
+      for (int j = 0; j < 64; j++) b[j] = 0.5f;
+    }
+    reverse->mDelay.hardSet(0.004f);
+    changeMemoryWhileFramesRun([&] { runFrame(*reverse); }, reverse->mRightOut.buffer(), 0.0f, 0.5f,
+                               [&](int k) { changeMemory(*reverse, k); });
+
+    // Each voice is held in [-2, 2], so four of them sum within [-8, 8].
+    Held<Pluck> pluck(0.02f);
+    float *trigger = feeder.feed(pluck->mTrigger);
+    float *in = feeder.feed(pluck->mIn);
+    pluck->mF0.setConstant(220.0f);
+    pluck->mDecay.setConstant(0.99f);
+    pluck->mDamp.setConstant(5000.0f);
+    for (int j = 0; j < 64; j++) in[j] = 0.3f * std::sin(0.7f * (float)j);
+    changeMemoryWhileFramesRun(
+        [&] {
+          trigger[0] = trigger[0] > 0.5f ? 0.0f : 1.0f;
+          runFrame(*pluck);
+        },
+        pluck->mOut.buffer(), -8.0f, 8.0f, [&](int k) { changeMemory(*pluck, k); });
+
+    // Inside a WetDryUnit chain, where the chain lock covers only the chain's wiring.
+    Held<WetDryUnit> unit("robust", 1);
+    ReverseDelay *inChain = new ReverseDelay(1);
+    inChain->attach();
+    inChain->mDelay.hardSet(0.004f);
+    od::Unit *chain = new od::Unit("reverse", 1);
+    chain->addObject(inChain);
+    chain->addInput(0, inChain, "Left In");
+    chain->setOutput(0, inChain, "Left Out");
+    unit->addUnit(chain);
+    od::Outlet source("source");
+    for (int j = 0; j < 64; j++) source.buffer()[j] = 0.5f;
+    unit->connectInput(0, &source);
+    unit->getFader(0)->mFade.setConstant(1.0f);
+    changeMemoryWhileFramesRun([&] { runFrame(*unit); }, unit->getOutput(0)->buffer(), -1e-5f, 0.5f + 1e-5f,
+                               [&](int k) { changeMemory(*inChain, k); });
+    unit->connectInput(0, nullptr);
+    inChain->release();
+  }
+  EXPECT_EQ(od::BigHeap::inUse(), heapAtStart);
+}
+
+// Runs every class for a few frames in its own random context and returns all it produced.
+std::vector<float> runEveryClass() {
+  od::RandomSource noise(11);
+  od::Random::Scope context(noise);
+  std::vector<float> produced;
+  for (const qvztest::UnitEntry &entry : qvztest::unitRegistry()) {
+    qvzrobust::Rig rig(entry);
+    qvzrobust::VectorSource source(qvzrobust::runSeed(5, entry.name, 48000, 64));
+    const qvzrobust::ControlVector v = source.draw(*rig.object, qvzrobust::Kind::InRange);
+    rig.apply(v);
+    for (long frame = 0; frame < kFramesPerClass; frame++) {
+      rig.fill(v, frame);
+      runFrame(*rig.object);
+      for (int o = 0; o < rig.object->outputCount(); o++) {
+        const float *b = rig.object->getOutput(o)->buffer();
+        produced.insert(produced.end(), b, b + 64);
+      }
+    }
+  }
+  return produced;
+}
+
+// Two contexts at once (two plug-in instances, or a new patch built beside the one playing):
+// the heap, the scratch frames, the reference counts and the denormal mode are shared, and
+// each context's noise is its own, so both give what one gives alone.
+TEST(RobustThreads, TwoThreadsBuildAndRunEveryClassAlike) {
+  ConfigScope scope(48000, 64);
+  const size_t heapAtStart = od::BigHeap::inUse();
+  const int liveAtStart = od::ReferenceCounted::liveCount();
+  const std::vector<float> alone = runEveryClass();
+  std::vector<float> results[2];
+  std::thread first([&] { results[0] = runEveryClass(); });
+  std::thread second([&] { results[1] = runEveryClass(); });
+  first.join();
+  second.join();
+  for (const std::vector<float> &result : results) {
+    ASSERT_EQ(result.size(), alone.size());
+    EXPECT_EQ(std::memcmp(result.data(), alone.data(), alone.size() * sizeof(float)), 0);
+  }
+  EXPECT_EQ(od::AudioThread::framesInUse(), 0);
+  EXPECT_EQ(od::BigHeap::inUse(), heapAtStart);
   EXPECT_EQ(od::ReferenceCounted::liveCount(), liveAtStart);
 }
 

@@ -27,7 +27,7 @@ Comb::Comb() {
   addInput(mQ);
   addOption(mType);
 
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   mLineLength = dsp::truncToInt(kLineSeconds * sr) + kLineMargin;
   mLeftLine = (float *)od::BigHeap::allocateZeroed(mLineLength * 2 * (int)sizeof(float));
   if (mLeftLine) mRightLine = mLeftLine + mLineLength;
@@ -55,7 +55,7 @@ void Comb::process() {
 
   const float *f0 = mF0.buffer();
   const float *q = mQ.buffer();
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   const int len = mLineLength;
   const float sign = mType.value() == kNegative ? -1.0f : 1.0f;
   const float highest = kMaxFrequencyFraction * sr;

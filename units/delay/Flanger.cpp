@@ -35,7 +35,7 @@ Flanger::Flanger() {
   addInput(mFeedback);
   addInput(mBlend);
 
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   mLineLength = (int)(kLineSeconds * sr) + kLineMargin;
   mDelay = kStartSeconds * sr;
   mDelaySmoothing = dsp::onePoleCoefficient(kDelayRate, sr);
@@ -69,7 +69,7 @@ void Flanger::process() {
     return;
   }
 
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   const float minimumDelay = kMinimumSeconds * sr;
   const int len = mLineLength;
 

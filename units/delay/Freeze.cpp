@@ -20,9 +20,9 @@ Freeze::Freeze() {
   addInput(mFreeze);
   addInput(mSize);
 
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   mGainSmoothing = dsp::onePoleCoefficient(kGainRate, sr);
-  mBufferLength = globalConfig.sampleRate + kBufferMargin;
+  mBufferLength = sampleRate() + kBufferMargin;
   mBuffer = (float *)od::BigHeap::allocateZeroed(mBufferLength * (int)sizeof(float));
 }
 
@@ -44,7 +44,7 @@ void Freeze::process() {
     return;
   }
 
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   const int len = mBufferLength;
   const float longestLoop = (float)(len - kBufferMargin);
 

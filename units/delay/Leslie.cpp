@@ -61,7 +61,7 @@ Leslie::Leslie() {
   addInput(mDrive);
   addInput(mBlend);
 
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   mLineLength = (int)(kLineSeconds * sr) + kLineMargin;
   mCrossover = dsp::onePoleCoefficient(kCrossoverRate, sr);
   mHornSpeedUp = inertia(kHornSpeedUpSeconds, sr);
@@ -97,7 +97,7 @@ void Leslie::process() {
     return;
   }
 
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   const float centre = kCentreSeconds * sr;
   const float hornSwing = kHornSwingSeconds * sr;
   const float drumSwing = kDrumSwingSeconds * sr;

@@ -29,7 +29,7 @@ PitchShifter::PitchShifter() {
   addInput(mSpeed2);
   addInput(mSpeed3);
 
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   mMaxLag = dsp::truncToInt(kSweepSeconds * sr);
   mLineLength = 2 * mMaxLag + 8;
   mWindowLength = kSweepSeconds * sr;

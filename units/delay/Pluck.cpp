@@ -49,6 +49,11 @@ Pluck::Pluck(float longestLoopSeconds) {
 Pluck::~Pluck() { deallocate(); }
 
 void Pluck::deallocate() {
+  od::RenderGate::Change change(mMemoryGate);
+  releaseMemory();
+}
+
+void Pluck::releaseMemory() {
   od::BigHeap::free(mMemory);
   mMemory = nullptr;
   for (int k = 0; k < kVoices; k++) {
@@ -62,6 +67,7 @@ void Pluck::deallocate() {
 }
 
 void Pluck::zero() {
+  od::RenderGate::Change change(mMemoryGate);
   if (mMemory) memset(mMemory, 0, (size_t)mLineLength * kVoices * sizeof(float));
   for (int k = 0; k < kVoices; k++) mLowpass[k] = mDcIn[k] = mDcOut[k] = 0.0f;
 }
@@ -73,14 +79,15 @@ float Pluck::allocateTimeUpTo(float seconds) {
     return 0.0f;
   }
   if (!(seconds >= kMinRequest)) seconds = kMinRequest;
-  const long long requested = dsp::truncToInt(seconds * (float)globalConfig.sampleRate);
+  const long long requested = dsp::truncToInt(seconds * (float)sampleRate());
   // The smallest whole number of frames above the loop time, but never more than the
   // four lines' byte count can express as an int.
   const long long mostFrames = INT_MAX / ((long long)frameLength * kVoices * (long long)sizeof(float));
   int frames = (int)std::min(requested / frameLength + 1, mostFrames);
 
-  if (mLineLength == frames * frameLength) return (float)mLineLength * globalConfig.samplePeriod;
-  deallocate();
+  od::RenderGate::Change change(mMemoryGate);
+  if (mLineLength == frames * frameLength) return (float)mLineLength * samplePeriod();
+  releaseMemory();
   if (frames <= 1) return 0.0f;
 
   while (true) {
@@ -91,7 +98,7 @@ float Pluck::allocateTimeUpTo(float seconds) {
       mLineLength = length;
       mWriteIndex = 0;
       for (int k = 0; k < kVoices; k++) mLine[k] = (float *)mMemory + k * length;
-      return (float)mLineLength * globalConfig.samplePeriod;
+      return (float)mLineLength * samplePeriod();
     }
     if (frames <= 1) return 0.0f;
   }
@@ -123,7 +130,8 @@ Pluck::Loop Pluck::loopFor(float frequency, float c, float kappa, int lineLength
 void Pluck::process() {
   const int n = globalConfig.frameLength & ~3;
   float *out = mOut.buffer();
-  if (mLineLength == 0 || !mMemory) {
+  od::RenderGate::Frame frame(mMemoryGate);
+  if (!frame.open() || mLineLength == 0 || !mMemory) {
     for (int i = 0; i < n; i++) out[i] = 0.0f;
     return;
   }
@@ -131,7 +139,7 @@ void Pluck::process() {
   const float *in = mIn.buffer();
   const float *trigger = mTrigger.buffer();
   const float *f0 = mF0.buffer();
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   const int len = mLineLength;
 
   const float dampFrequency = dsp::clampNanHigh(mDamp.buffer()[0], kMinDamp, kMaxDampFraction * sr);

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <od/Object.h>
+#include <od/RenderGate.h>
 
 // Four-voice plucked-string resonator. Each voice is a delay line closed by a Lagrange
 // fractional-delay read, a one-pole lowpass (the damping) and a DC blocker, with a loop gain
 // that sets the decay. A rising "Trigger" moves to the next voice and tunes it to "f0" for
 // 5 ms; "In" excites the current voice. The memory is sized from Lua (allocateTimeUpTo,
-// zero, deallocate); Lua calls never overlap a frame, and process() checks the memory at the
-// start of every frame.
+// zero, deallocate), from any thread while frames run: a render gate keeps those calls apart
+// from a frame, and a frame that meets a change in progress gives silence.
 class Pluck : public od::Object {
 public:
   explicit Pluck(float longestLoopSeconds);
@@ -43,6 +44,8 @@ public:
   od::Outlet mOut{"Out"};
 
 private:
+  void releaseMemory();
+
   char *mMemory = nullptr;
   float *mLine[kVoices] = {nullptr, nullptr, nullptr, nullptr};
   int mLineLength = 0;
@@ -54,4 +57,5 @@ private:
   int mCurrentVoice = 0;
   int mRetuneCountdown = 0;
   float mPreviousTrigger = 0.0f;
+  od::RenderGate mMemoryGate;
 };

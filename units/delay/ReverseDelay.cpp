@@ -49,9 +49,13 @@ void ReverseDelay::freeBuffers() {
   resetLine(mRight);
 }
 
-void ReverseDelay::deallocate() { freeBuffers(); }
+void ReverseDelay::deallocate() {
+  od::RenderGate::Change change(mMemoryGate);
+  freeBuffers();
+}
 
 void ReverseDelay::zero() {
+  od::RenderGate::Change change(mMemoryGate);
   const size_t bytes = (size_t)mBufferLength * sizeof(float);
   if (mLeft.buffer) memset(mLeft.buffer, 0, bytes);
   if (mRight.buffer) memset(mRight.buffer, 0, bytes);
@@ -75,29 +79,30 @@ float ReverseDelay::allocateTimeUpTo(float seconds) {
   const int frameLength = globalConfig.frameLength & ~3;
   if (frameLength == 0) return 0.0f; // frames below 4 samples process nothing
   if (!(seconds >= kMinRequest)) seconds = kMinRequest;
-  const long long requested = dsp::truncToInt(seconds * (float)globalConfig.sampleRate);
+  const long long requested = dsp::truncToInt(seconds * (float)sampleRate());
   // The smallest whole number of frames above twice the delay, but never more than one
   // buffer's byte count can express as an int.
   const long long mostFrames = INT_MAX / ((long long)frameLength * (long long)sizeof(float));
   int frames = (int)std::min((2 * requested) / frameLength + 1, mostFrames);
 
-  if (mBufferLength == frames * frameLength) return (float)mMaximumDelay * globalConfig.samplePeriod;
+  od::RenderGate::Change change(mMemoryGate);
+  if (mBufferLength == frames * frameLength) return (float)mMaximumDelay * samplePeriod();
   if (frames <= 1) return 0.0f;
 
   while (true) {
     if (allocate(frames * frameLength)) {
       mBufferLength = frames * frameLength;
       mMaximumDelay = mBufferLength / 2;
-      return (float)mMaximumDelay * globalConfig.samplePeriod;
+      return (float)mMaximumDelay * samplePeriod();
     }
     frames >>= 1;
     if (frames <= 1) return 0.0f;
   }
 }
 
-float ReverseDelay::minimumDelayTime() { return (float)(globalConfig.frameLength & ~3) * globalConfig.samplePeriod; }
+float ReverseDelay::minimumDelayTime() { return (float)(globalConfig.frameLength & ~3) * samplePeriod(); }
 
-float ReverseDelay::maximumDelayTime() { return (float)mMaximumDelay * globalConfig.samplePeriod; }
+float ReverseDelay::maximumDelayTime() { return (float)mMaximumDelay * samplePeriod(); }
 
 void ReverseDelay::pushSamples(Line &line, const float *in, float *out, const float *feedback, int segmentLength,
                                int fadeLength) {
@@ -129,21 +134,26 @@ void ReverseDelay::pushSamples(Line &line, const float *in, float *out, const fl
   }
 }
 
+void ReverseDelay::passThrough(int n) {
+  const float *leftIn = mLeftIn.buffer();
+  const float *rightIn = mRightIn.buffer();
+  float *leftOut = mLeftOut.buffer();
+  float *rightOut = mRightOut.buffer();
+  for (int i = 0; i < n; i++) leftOut[i] = leftIn[i];
+  if (isStereo())
+    for (int i = 0; i < n; i++) rightOut[i] = rightIn[i];
+}
+
 void ReverseDelay::process() {
   const int n = globalConfig.frameLength & ~3;
   const bool stereo = isStereo();
-  if (mBufferLength == 0 || !mLeft.buffer || (stereo && !mRight.buffer)) {
-    const float *leftIn = mLeftIn.buffer();
-    const float *rightIn = mRightIn.buffer();
-    float *leftOut = mLeftOut.buffer();
-    float *rightOut = mRightOut.buffer();
-    for (int i = 0; i < n; i++) leftOut[i] = leftIn[i];
-    if (stereo)
-      for (int i = 0; i < n; i++) rightOut[i] = rightIn[i];
+  od::RenderGate::Frame frame(mMemoryGate);
+  if (!frame.open() || mBufferLength == 0 || !mLeft.buffer || (stereo && !mRight.buffer)) {
+    passThrough(n);
     return;
   }
 
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   int segmentLength = dsp::truncToInt(mDelay.target() * sr);
   segmentLength = std::min(segmentLength, mMaximumDelay);
   segmentLength = std::max(segmentLength, n);

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <od/Object.h>
+#include <od/RenderGate.h>
 
 // Mono or stereo reverse echo: the input is cut into segments of "Delay" seconds, and
 // during each segment the one recorded just before plays backwards with short linear fades
 // at both ends. The memory is sized from Lua (allocateTimeUpTo, zero, deallocate); until
-// then the unit passes its input through. Lua calls never overlap a frame (the host runs
-// them between frames); process() still checks the memory at the start of every frame.
+// then the unit passes its input through. They may run on any thread while frames run: a
+// render gate keeps them apart from a frame, and a frame that meets a change in progress
+// passes its input through.
 class ReverseDelay : public od::Object {
 public:
   explicit ReverseDelay(int channelCount);
@@ -52,10 +54,12 @@ public:
 
 private:
   void freeBuffers();
+  void passThrough(int n);
 
   Line mLeft;
   Line mRight;
   int mChannelCount;
   int mBufferLength = 0;
   int mMaximumDelay = 0;
+  od::RenderGate mMemoryGate;
 };

@@ -48,7 +48,7 @@ TapDelay::TapDelay() {
   addInput(mLevel3);
   addInput(mLevel4);
 
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   mBufferLength = dsp::truncToInt(kFourTapReach * sr + kWindowSeconds * sr) + kLineMargin;
   mSmoothedDelay = kStartTime * sr;
   mWindowLength = kWindowSeconds * sr;
@@ -82,7 +82,7 @@ void TapDelay::process() {
   const float *blend = mBlend.buffer();
   const float *pitch[kTaps] = {mPitch1.buffer(), mPitch2.buffer(), mPitch3.buffer(), mPitch4.buffer()};
   const float *level[kTaps] = {mLevel1.buffer(), mLevel2.buffer(), mLevel3.buffer(), mLevel4.buffer()};
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   const float window = mWindowLength;
   const int len = mBufferLength;
 

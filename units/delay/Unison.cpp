@@ -37,7 +37,7 @@ Unison::Unison() {
   addInput(mBlend);
   addInput(mSpread);
 
-  const float sr = (float)globalConfig.sampleRate;
+  const float sr = (float)sampleRate();
   mBufferLength = (int)(kWindowSeconds * sr + kSpreadSeconds * sr) + kBufferMargin;
   mWindowLength = kWindowSeconds * sr;
   mSpreadDelay = kSpreadSeconds * sr;

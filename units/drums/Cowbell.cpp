@@ -26,7 +26,7 @@ Cowbell::Cowbell() {
   addInput(mTune);
   addInput(mDecay);
   addInput(mClank);
-  mClankDecay = dsp::decayFactor(kClankTime, (float)globalConfig.sampleRate);
+  mClankDecay = dsp::decayFactor(kClankTime, (float)sampleRate());
 }
 
 Cowbell::~Cowbell() = default;
@@ -38,7 +38,7 @@ void Cowbell::process() {
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();
 
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   const float maxFrequency = kMaxFrequencyShare * sampleRate;
   const float bodyDecay = dsp::decayFactor(dsp::clampNanLow(mDecay.buffer()[0], kMinDecay, kMaxDecay), sampleRate);
   const float clank = dsp::clampNanLow(mClank.buffer()[0], 0.0f, 1.0f);

@@ -39,13 +39,13 @@ Cymbal::Cymbal() {
   addInput(mDecay);
   addInput(mTone);
   addInput(mSizzle);
-  mShortDecay = dsp::decayFactor(kShortTime, (float)globalConfig.sampleRate);
+  mShortDecay = dsp::decayFactor(kShortTime, (float)sampleRate());
 }
 
 Cymbal::~Cymbal() = default;
 
 void Cymbal::process() {
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   const float rate = dsp::clampNanLow(sampleRate, kMinRate, kMaxRate);
   const float maxFrequency = kMaxFrequencyShare * rate;
   const float decay = dsp::clampNanLow(mDecay.buffer()[0], kMinDecay, kMaxDecay);

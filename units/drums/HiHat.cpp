@@ -40,7 +40,7 @@ void HiHat::process() {
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();
 
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   const float maxFrequency = kMaxFrequencyShare * sampleRate;
   const float closedDecay =
       dsp::decayFactor(dsp::clampNanLow(mClosedDecay.buffer()[0], kMinClosedDecay, kMaxClosedDecay), sampleRate);

@@ -23,7 +23,7 @@ Kick::Kick() {
   addInput(mPunch);
   addInput(mClick);
   addInput(mDrive);
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   mPitchDecay = dsp::decayFactor(kPitchTime, sampleRate);
   mClickDecay = dsp::decayFactor(kClickTime, sampleRate);
 }
@@ -37,7 +37,7 @@ void Kick::process() {
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();
 
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   const float decay = dsp::clampNanLow(mDecay.buffer()[0], kMinDecay, kMaxDecay);
   const float amplitudeDecay = dsp::decayFactor(decay, sampleRate);
   const float punch = dsp::clampNanLow(mPunch.buffer()[0], 0.0f, 1.0f);

@@ -39,7 +39,7 @@ void Snare::process() {
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();
 
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   const float maxFrequency = kMaxFrequencyShare * sampleRate;
   const float decay = dsp::clampNanLow(mDecay.buffer()[0], kMinDecay, kMaxDecay);
   const float bodyDecay = dsp::decayFactor(decay, sampleRate);

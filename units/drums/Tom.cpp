@@ -20,7 +20,7 @@ Tom::Tom() {
   addInput(mTune);
   addInput(mDecay);
   addInput(mBend);
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   mPitchDecay = dsp::decayFactor(kPitchTime, sampleRate);
   mStickDecay = dsp::decayFactor(kStickTime, sampleRate);
 }
@@ -34,7 +34,7 @@ void Tom::process() {
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();
 
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   const float amplitudeDecay = dsp::decayFactor(dsp::clampNanLow(mDecay.buffer()[0], kMinDecay, kMaxDecay), sampleRate);
   const float bendDepth = kBendDepth * dsp::clampNanLow(mBend.buffer()[0], 0.0f, 1.0f);
   const float maxFrequency = kMaxFrequencyShare * sampleRate;

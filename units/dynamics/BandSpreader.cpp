@@ -24,7 +24,7 @@ BandSpreader::BandSpreader() {
   addOutput(mOutR);
   for (od::Inlet &pan : mPan) addInput(pan);
   for (od::Inlet &level : mLevel) addInput(level);
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   for (int c = 0; c < kCorners; c++) mLowPassStep[c] = dsp::onePoleCoefficient(kCornerRates[c], sampleRate);
   for (int b = 0; b < kBands; b++) mLeftGain[b] = mRightGain[b] = kCentreGain;
   mGainStep = dsp::onePoleCoefficient(kGainRate, sampleRate);

@@ -18,7 +18,7 @@ CompressorObject::CompressorObject() {
   addInput(mSideChain);
   addInput(mThreshold);
   addInput(mRatio);
-  mSmoothing = dsp::onePoleCoefficient(kSmoothingRate, (float)globalConfig.sampleRate);
+  mSmoothing = dsp::onePoleCoefficient(kSmoothingRate, (float)sampleRate());
 }
 
 CompressorObject::~CompressorObject() = default;

@@ -46,7 +46,7 @@ Exciter::Exciter() {
   addOutput(mOut);
   addOption(mMode);
   addInput(mAmount);
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   mSideBandStep = dsp::onePoleCoefficient(kSideBandRate, sampleRate);
   mDcStep = dsp::onePoleCoefficient(kDcRate, sampleRate);
 }

@@ -50,7 +50,7 @@ FuzzBox::FuzzBox() {
   addOutput(mOut);
   addParameter(mShape);
   mShape.enableSerialization();
-  mBlockerPole = expf(kBlockerRate * globalConfig.samplePeriod);
+  mBlockerPole = expf(kBlockerRate * samplePeriod());
 }
 
 FuzzBox::~FuzzBox() = default;
@@ -68,7 +68,7 @@ void FuzzBox::process() {
   if (mode < kSoft) mode = kSoft;
   if (mode > kHot) mode = kHot;
   const float tone = dsp::clampNanLow(mTone.buffer()[0], 0.0f, 1.0f);
-  const float feedback = expf(kToneRate * globalConfig.samplePeriod * powf(kToneSpan, tone));
+  const float feedback = expf(kToneRate * samplePeriod() * powf(kToneSpan, tone));
   const float step = 1.0f - feedback;
   const float pole = mBlockerPole;
   float lowPass = mLowPass;

@@ -58,9 +58,9 @@ void Grotesque::process() {
   const float *input = mInput.buffer();
   float *out = mOut.buffer();
 
-  const float T = globalConfig.samplePeriod;
+  const float T = samplePeriod();
   const float pole = expf(kBlockerRate * T);
-  const float ceiling = kCornerCeiling * (float)globalConfig.sampleRate;
+  const float ceiling = kCornerCeiling * (float)sampleRate();
 
   for (int i = 0; i < n; i++) {
     const float h = dsp::clampNanLow(high[i], 0.0f, 1.0f);

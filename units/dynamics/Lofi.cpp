@@ -66,7 +66,7 @@ Lofi::Lofi() {
   addInput(mBlend);
   addOutput(mOut);
   addOption(mWaveform);
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   mLineLength = (int)(sampleRate * kLineSeconds) + kLineGuard;
   mLine = new (std::nothrow) float[mLineLength]();
   mAttackStep = dsp::onePoleCoefficient(kAttackRate, sampleRate);
@@ -78,8 +78,8 @@ Lofi::~Lofi() { delete[] mLine; }
 
 void Lofi::process() {
   const int n = globalConfig.frameLength & ~3;
-  const float sr = (float)globalConfig.sampleRate;
-  const float T = globalConfig.samplePeriod;
+  const float sr = (float)sampleRate();
+  const float T = samplePeriod();
   const float wetStep = 1.0f - expf(kWetRate * T);
   const float triangleStep = dsp::onePoleCoefficient(kTriangleRate, sr);
   const float squareStep = dsp::onePoleCoefficient(kSquareRate, sr);

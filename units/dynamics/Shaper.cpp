@@ -27,7 +27,7 @@ Shaper::Shaper() {
   addOutput(mOut);
   addInput(mAttack);
   addInput(mSustain);
-  const float sampleRate = (float)globalConfig.sampleRate;
+  const float sampleRate = (float)this->sampleRate();
   mFastRiseStep = stepForTime(kFastRise, sampleRate);
   mFastFallStep = stepForTime(kFastFall, sampleRate);
   mSlowRiseStep = stepForTime(kSlowRise, sampleRate);

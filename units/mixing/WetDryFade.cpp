@@ -9,7 +9,7 @@ constexpr float kFadeGlideRate = 200.0f;
 } // namespace
 
 WetDryFade::WetDryFade()
-    : mFadeCoefficient(dsp::onePoleCoefficient(kFadeGlideRate, (float)globalConfig.sampleRate)) {
+    : mFadeCoefficient(dsp::onePoleCoefficient(kFadeGlideRate, (float)sampleRate())) {
   addInput(mA);
   addInput(mB);
   addInput(mFade);

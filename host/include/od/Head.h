@@ -1,8 +1,7 @@
 #pragma once
 
 #include <od/Object.h>
-
-#include <atomic>
+#include <od/RenderGate.h>
 
 namespace od {
 
@@ -12,10 +11,9 @@ class Sample;
 // possibly from another thread than the one running frames; the head holds one reference on
 // the sample it stores.
 //
-// A sample change is kept apart from a frame already rendering by the render gate: process()
-// holds a RenderScope for the whole frame, and a setSample that runs on another thread first
-// closes its own gate (so new frames render nothing) and then calls waitForRender(), which
-// returns once no frame is in flight. process() itself never waits.
+// A sample change is kept apart from a frame already rendering by the head's render gate:
+// process() holds a RenderGate::Frame for the whole frame, and a setSample that may run on
+// another thread holds a RenderGate::Change. process() itself never waits.
 class Head : public Object {
 public:
   Head();
@@ -28,27 +26,14 @@ public:
   int playPosition() const { return mPlayPosition; }
 
 protected:
-  // Marks a frame in flight for as long as it lives.
-  class RenderScope {
-  public:
-    explicit RenderScope(Head &head) : mHead(head) { mHead.mRendering.store(true); }
-    ~RenderScope() { mHead.mRendering.store(false); }
-    RenderScope(const RenderScope &) = delete;
-    RenderScope &operator=(const RenderScope &) = delete;
-
-  private:
-    Head &mHead;
-  };
-
-  // Returns once no frame of this head is rendering (yields while one is).
-  void waitForRender() const;
+  RenderGate &renderGate() { return mRenderGate; }
 
   void setPlayPosition(int position) { mPlayPosition = position; }
 
 private:
   Sample *mSample = nullptr;
   int mPlayPosition = 0;
-  std::atomic<bool> mRendering{false};
+  RenderGate mRenderGate;
 };
 
 } // namespace od

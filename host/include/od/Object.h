@@ -12,6 +12,11 @@ namespace od {
 
 // Base of every processing object: named ports, parameters and options, numbered
 // in registration order, and one process() call per frame.
+//
+// An object keeps the sample rate the host was configured with when it was built: its
+// memory, its coefficients and its per-frame arithmetic all use sampleRate() and
+// samplePeriod(), whatever the configuration does later. The frame length is read from the
+// configuration at every frame.
 class Object : public ReferenceCounted {
 public:
   Object();
@@ -47,12 +52,18 @@ public:
   const std::string &name() const { return mName; }
   void setName(const std::string &name) { mName = name; }
 
+  // The rate (Hz) and period (s) the object was built at.
+  int sampleRate() const { return mSampleRate; }
+  float samplePeriod() const { return mSamplePeriod; }
+
 private:
   std::vector<Inlet *> mInputs;
   std::vector<Outlet *> mOutputs;
   std::vector<Parameter *> mParameters;
   std::vector<Option *> mOptions;
   std::string mName;
+  const int mSampleRate = globalConfig.sampleRate;
+  const float mSamplePeriod = globalConfig.samplePeriod;
 };
 
 } // namespace od

@@ -29,6 +29,9 @@ public:
   const float *data() const { return mData.data(); }
 
 private:
+  // Frames read from a file at a time.
+  static constexpr int kReadBlockFrames = 1 << 16;
+
   int mChannels;
   int mFrames;
   float mRate;
