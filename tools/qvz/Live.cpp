@@ -364,6 +364,11 @@ private:
     for (int c = 0; c < channels; c++) std::memcpy(inputs.buffer(c), mInputFifo[c].data(), sizeof(float) * mFrame);
   }
 
+  static void runGraph(LoadedPatch *patch) {
+    od::Random::Scope randomScope(patch->random);
+    patch->graph.processFrame();
+  }
+
   void runFrame() {
     // A frame boundary: a reloaded patch waiting here takes over, fading in.
     if (!mFading && !mRetired.load(std::memory_order_acquire)) {
@@ -376,10 +381,10 @@ private:
     mCurrent->changes.apply(mFramesRun);
     feedMidi();
     feedInputs(mCurrent);
-    mCurrent->graph.processFrame();
+    runGraph(mCurrent);
     if (mFading) {
       feedInputs(mFading);
-      mFading->graph.processFrame();
+      runGraph(mFading);
     }
 
     for (int c = 0; c < mOutputs; c++) {
@@ -554,7 +559,6 @@ void live(const LiveSettings &settings) {
     throw Failure("the JACK server runs at " + std::to_string(sampleRate) + " Hz, outside " +
                   std::to_string(od::kMinSampleRate) + ".." + std::to_string(od::kMaxSampleRate) + " Hz");
   od::configure(sampleRate, settings.frameLength);
-  od::Random::seed(settings.seed);
 
   PatchContext context;
   context.sampleRate = sampleRate;
@@ -607,6 +611,7 @@ void live(const LiveSettings &settings) {
     if (watch.changed(wait)) reloadAt = now() + kReloadSettle;
     if (patchSeconds() >= nextCallback) {
       od::ChangeQueue::Scope deferred(scripted->changes);
+      od::Random::Scope randomScope(scripted->random);
       try {
         nextCallback = scripted->session.runScheduled(patchSeconds());
       } catch (const std::exception &error) {

@@ -25,6 +25,8 @@ std::string folderOf(const std::string &path) {
 
 std::unique_ptr<LoadedPatch> loadPatch(const std::string &path, const std::string &code, const PatchContext &context) {
   auto patch = std::make_unique<LoadedPatch>();
+  patch->random.seed(context.seed);
+  od::Random::Scope randomScope(patch->random);
   lua_State *L = patch->session.state();
   lua_getglobal(L, "math");
   lua_getfield(L, -1, "randomseed");

@@ -229,6 +229,7 @@ void render(const RenderSettings &settings) {
                                                  : loadPatch(settings.patchPath, "", context);
   const std::vector<od::Outlet *> &outlets = patch->outlets;
   od::Graph &graph = patch->graph;
+  od::Random::Scope randomScope(patch->random);
   std::unique_ptr<MidiFile> midi;
   if (!settings.midiPath.empty()) midi = std::make_unique<MidiFile>(settings.midiPath, sampleRate);
   od::MidiFrame::clear();
