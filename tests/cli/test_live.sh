@@ -70,13 +70,16 @@ return sine:getOutput("Out"), noise:getOutput("Out")
 LUA
 
 case_record_equals_render() {
-  "$QVZ" live tone.lua --inputs 0 --seconds 2 --frame 96 --seed 7 --record live.wav > out.txt 2> err.txt ||
-    { fail "live: $(cat err.txt)"; return 1; }
+  "$QVZ" live tone.lua --inputs 0 --seconds 2 --frame 96 --seed 7 --record live.wav > out.txt 2> err.txt &
+  local qvz=$!
+  wait_for out.txt "qvz: live" && jack_lsp -l qvz:out_1 > ports.txt
+  wait $qvz || { fail "live: $(cat err.txt)"; return 1; }
   "$QVZ" render tone.lua -o render.wav --seconds 2 --frame 96 --seed 7 > /dev/null || return 1
   cmp -s live.wav render.wav || { fail "the recording differs from the render"; return 1; }
   check_wav live.wav 96000 2 48000 || return 1
   # A frame of 96 in periods of 128 needs 96 - gcd(128, 96) = 64 samples of latency, set on the ports too.
   grep -q "latency 64 samples" out.txt || { fail "latency: $(cat out.txt)"; return 1; }
+  grep -q "capture latency = \[ 64 64 \]" ports.txt || { fail "port latency: $(cat ports.txt)"; return 1; }
 }
 
 # The input is halved by a crossfader: 1 kHz at 0.5 in, 1 kHz at 0.25 out, recorded by jack_rec.

@@ -152,8 +152,9 @@ struct MidiAt {
 class Engine {
 public:
   Engine(jack_client_t *client, int inputs, int outputs, int frameLength)
-      : mClient(client), mInputs(inputs), mOutputs(outputs), mFrame(frameLength),
-        mFadeLength(std::max(1, (int)std::lround(kCrossfadeSeconds * jack_get_sample_rate(client)))),
+      : mClient(client), mSampleRate((int)jack_get_sample_rate(client)), mInputs(inputs), mOutputs(outputs),
+        mFrame(frameLength),
+        mFadeLength(std::max(1, (int)std::lround(kCrossfadeSeconds * mSampleRate))),
         mPeaks(new std::atomic<float>[outputs]), mRecordScratch((size_t)frameLength * outputs) {
     for (int c = 0; c < inputs; c++) {
       jack_port_t *port = registerPort("in_" + std::to_string(c + 1), JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput);
@@ -279,6 +280,7 @@ private:
     jack_latency_range_t range{0, 0};
     bool first = true;
     for (jack_port_t *port : from) {
+      if (jack_port_connected(port) <= 0) continue; // an idle port carries nothing to delay
       jack_latency_range_t r;
       jack_port_get_latency_range(port, mode, &r);
       range.min = first ? r.min : std::min(range.min, r.min);
@@ -321,7 +323,7 @@ private:
     }
     mOutputFill -= available;
 
-    const double periodMicros = frames * kMicroseconds / jack_get_sample_rate(mClient);
+    const double periodMicros = frames * kMicroseconds / mSampleRate;
     const double busy = (double)(jack_get_time() - started);
     mBusyMicros.fetch_add((uint64_t)busy, std::memory_order_relaxed);
     mPeriodMicros.fetch_add((uint64_t)periodMicros, std::memory_order_relaxed);
@@ -421,6 +423,7 @@ private:
   }
 
   jack_client_t *mClient;
+  const int mSampleRate;
   const int mInputs, mOutputs, mFrame, mFadeLength;
   bool mActive = false;
   std::vector<jack_port_t *> mInputPorts, mOutputPorts;
