@@ -198,9 +198,7 @@ public:
     mActive = false;
   }
 
-  // Main thread. The patch handed to start(); afterwards see swapIn().
-  LoadedPatch *current() const { return mCurrent; }
-  // A reload waits until the previous one has been taken.
+  // Main thread. A reload waits until the previous one has been taken.
   bool canSwap() const { return mPending.load(std::memory_order_acquire) == nullptr; }
   void swapIn(LoadedPatch *patch) { mPending.store(patch, std::memory_order_release); }
   // The patch a finished crossfade let go of, to be freed here rather than on the audio thread.
@@ -579,6 +577,9 @@ void live(const LiveSettings &settings) {
   Engine engine(client.get(), settings.inputs, outputs, settings.frameLength);
   SignalScope signals;
   PatchWatch watch(settings.patchPath);
+  // The patch whose qvz.at and qvz.every callbacks run here, on its own clock from when it
+  // was handed to the audio thread; what they change goes through its queue.
+  LoadedPatch *scripted = first.get();
   engine.start(first.release(), recorder.get());
 
   const std::string clientName = jack_get_client_name(client.get());
@@ -599,9 +600,6 @@ void live(const LiveSettings &settings) {
   bool statusShown = false;
   std::string failure;
 
-  // The patch whose qvz.at and qvz.every callbacks run here, on its own clock from when it
-  // was handed to the audio thread; what they change goes through its queue.
-  LoadedPatch *scripted = engine.current();
   long scriptedFrom = 0;
   double nextCallback = 0.0;
   long changes = 0;
