@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 SEEDS ?= 10
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build demo test bench soak sanitize install clean
+.PHONY: all deps configure build demo test bench soak sanitize fuzz install clean
 
 all: build
 
@@ -41,6 +41,13 @@ sanitize: deps
 # qvz, its man page, the host library, both Lua modules (PREFIX/lib/lua/5.4) and the examples.
 install: build
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The long fuzz campaigns: FUZZ_SECONDS per target (default 1800) in the sanitizer build,
+# continuing from the inputs earlier runs kept in build-asan/fuzz/.
+FUZZ_SECONDS ?= 1800
+fuzz: deps
+	@BUILD_ONLY=1 bash scripts/sanitize address
+	@bash scripts/fuzz build-asan $(FUZZ_SECONDS)
 
 clean:
 	@rm -rf $(BUILD)

@@ -3,6 +3,7 @@ include(GoogleTest)
 
 # C++ tests: every tests/<area>/*.cpp goes into one binary.
 file(GLOB_RECURSE QVZ_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
+list(FILTER QVZ_TEST_SOURCES EXCLUDE REGEX "/tests/fuzz/") # fuzz targets: cmake/Fuzz.cmake
 add_executable(qvz_tests ${QVZ_TEST_SOURCES})
 target_include_directories(qvz_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(qvz_tests PRIVATE ${QVZ_OWN_WARNINGS})
@@ -20,7 +21,12 @@ file(GLOB QVZ_LUA_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/lua/test_*.l
 # so that the instrumented modules can be opened.
 set(QVZ_LUA_PRELOAD "")
 if(QVZ_SANITIZE MATCHES "address")
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    set(QVZ_ASAN_LIBRARY libclang_rt.asan-${CMAKE_SYSTEM_PROCESSOR}.so)
+  else()
+    set(QVZ_ASAN_LIBRARY libasan.so)
+  endif()
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${QVZ_ASAN_LIBRARY}
     OUTPUT_VARIABLE QVZ_ASAN_RUNTIME OUTPUT_STRIP_TRAILING_WHITESPACE)
   set(QVZ_LUA_PRELOAD "LD_PRELOAD=${QVZ_ASAN_RUNTIME}")
 endif()

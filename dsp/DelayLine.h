@@ -68,8 +68,8 @@ inline float4 readLinearWrappedDescending(const float *line, int len, float4 pos
   // Indices below len - 1 need neither wrap of readLinear.
   if (n0 >= 3 && n0 + 1 < len && allLanes(n == n0 - int4{0, 1, 2, 3})) {
     const float4 f = wrapped - __builtin_convertvector(n, float4);
-    const float4 a = __builtin_shuffle(simd_load(line + n0 - 3), int4{3, 2, 1, 0});
-    const float4 b = __builtin_shuffle(simd_load(line + n0 - 2), int4{3, 2, 1, 0});
+    const float4 a = reversedLanes(simd_load(line + n0 - 3));
+    const float4 b = reversedLanes(simd_load(line + n0 - 2));
     return a + (b - a) * f;
   }
   return readLinearWrapped(line, len, position);

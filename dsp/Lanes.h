@@ -34,6 +34,9 @@ inline float4 floorNearUnit(float4 x) {
 // fabsf on each lane: the sign bit cleared.
 inline float4 absLanes(float4 x) { return (float4)((int4)x & ~(int4)simd_set(-0.0f)); }
 
+// The lanes in reverse order: {x[3], x[2], x[1], x[0]}.
+inline float4 reversedLanes(float4 x) { return __builtin_shufflevector(x, x, 3, 2, 1, 0); }
+
 // The bits of each lane, for comparisons that tell -0 from 0 and match a NaN with itself.
 inline int4 bitsOf(float4 x) { return (int4)x; }
 

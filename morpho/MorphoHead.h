@@ -24,7 +24,7 @@ public:
   ~MorphoHead() override;
 
   void setSample(od::Sample *sample) override;
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   void stopAllGrains();
   MonoGrain *getNextFreeMonoGrain();

@@ -3,6 +3,9 @@
 
 // Only the typemaps are wanted: the cut-down string class it also declares would be
 // published in each module, and its constructor aborts the process when given nil.
+// The audio-path mark of od/config.h means nothing to the wrappers.
+#define OD_NONBLOCKING
+
 %ignore std::string;
 %include <std_string.i>
 

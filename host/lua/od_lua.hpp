@@ -180,6 +180,17 @@ static int qvz_run_frames(lua_State *L, long frames, std::vector<QvzRunFeed> &fe
   return 1;
 }
 
+// What a key of od.run's table names on the object. The name is looked up here so that no
+// string of the caller is alive when it raises a Lua error (which skips C++ destructors).
+enum class QvzRunKey { Inlet, Parameter, Option, Unknown };
+static QvzRunKey qvz_run_key(od::Object *object, const char *name) {
+  const std::string key(name);
+  if (object->getInput(key)) return QvzRunKey::Inlet;
+  if (object->getParameter(key)) return QvzRunKey::Parameter;
+  if (object->getOption(key)) return QvzRunKey::Option;
+  return QvzRunKey::Unknown;
+}
+
 // Processes frames on an object with its inlets fed from the table, and returns every
 // outlet's samples by name. Everything is checked before anything is changed.
 static int qvz_od_run_object(lua_State *L, od::Object *object) {
@@ -191,16 +202,16 @@ static int qvz_od_run_object(lua_State *L, od::Object *object) {
   while (lua_next(L, 2)) {
     if (lua_type(L, -2) != LUA_TSTRING) return luaL_error(L, "od.run: input keys must be names, got %s", luaL_typename(L, -2));
     const char *name = lua_tostring(L, -2);
-    const std::string key(name);
-    if (object->getInput(key)) {
+    const QvzRunKey kind = qvz_run_key(object, name);
+    if (kind == QvzRunKey::Inlet) {
       lua_pushfstring(L, "'%s'", name);
       lua_insert(L, -2);
       qvz_run_check_feed(L, lua_tostring(L, -2));
       lua_remove(L, -2);
       inletCount++;
-    } else if (object->getParameter(key)) {
+    } else if (kind == QvzRunKey::Parameter) {
       if (lua_type(L, -1) != LUA_TNUMBER) return luaL_error(L, "od.run: parameter '%s' needs a number, got %s", name, luaL_typename(L, -1));
-    } else if (object->getOption(key)) {
+    } else if (kind == QvzRunKey::Option) {
       if (!lua_isinteger(L, -1)) {
         lua_Number v = lua_type(L, -1) == LUA_TNUMBER ? lua_tonumber(L, -1) : NAN;
         if (!(v == std::floor(v) && std::fabs(v) < 2147483648.0))

@@ -25,10 +25,11 @@ CustomUnit::~CustomUnit() {
 }
 
 void CustomUnit::process() {
-  Mutex::Scope lock(mMutex);
+  mMutex.enterFrame();
   if (isEnabled()) Unit::process();
   for (Unit *unit : mUnits)
     if (unit->isEnabled()) unit->process();
+  mMutex.leaveFrame();
 }
 
 void CustomUnit::collectObjects(std::vector<Object *> &objects) const {

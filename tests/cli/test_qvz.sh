@@ -217,6 +217,7 @@ case_stopped_render_leaves_no_file() {
   # nor any temporary file at any time.
   local signal
   for signal in INT TERM HUP; do
+    rm -f stderr.txt # so that only this render's progress line counts
     "$QVZ" render tone.lua -o out.wav --seconds 36000 > stdout.txt 2> stderr.txt &
     local pid=$! waited=0
     until grep -q "rendering" stderr.txt 2> /dev/null; do

@@ -52,7 +52,7 @@ TEST(Freeze, LoopsTheLastSizeSecondsBeforeTheGateRose) {
   const long loop = 4096; // 0.125 s
   Held<Freeze> freeze;
   Stream stream(*freeze);
-  stream.drive(freeze->mIn, [rise](long i) { return i < rise ? music(i) : 0.0f; });
+  stream.drive(freeze->mIn, [=](long i) { return i < rise ? music(i) : 0.0f; });
   stream.drive(freeze->mFreeze, gate(rise, 1000000));
   stream.drive(freeze->mSize, constant(0.125f));
   const std::vector<float> &out = stream.record(freeze->mOut);
@@ -77,7 +77,7 @@ TEST(Freeze, TheLoopFadesInWithAn8MillisecondTimeConstant) {
   const long rise = 48000;
   Held<Freeze> freeze;
   Stream stream(*freeze);
-  stream.drive(freeze->mIn, [rise](long i) { return i < rise ? 1.0f : 0.0f; });
+  stream.drive(freeze->mIn, [=](long i) { return i < rise ? 1.0f : 0.0f; });
   stream.drive(freeze->mFreeze, gate(rise, 1000000));
   stream.drive(freeze->mSize, constant(0.0f));
   const std::vector<float> &out = stream.record(freeze->mOut);
@@ -97,7 +97,7 @@ TEST(Freeze, SizeIsLimitedToOneSecondAndTheLoopFollowsItWhileFrozen) {
   Held<Freeze> freeze;
   Stream stream(*freeze);
   float size = 7.0f;
-  stream.drive(freeze->mIn, [rise](long i) { return i < rise ? music(i) : 0.0f; });
+  stream.drive(freeze->mIn, [=](long i) { return i < rise ? music(i) : 0.0f; });
   stream.drive(freeze->mFreeze, gate(rise, 1000000));
   stream.drive(freeze->mSize, [&size](long) { return size; });
   const std::vector<float> &out = stream.record(freeze->mOut);
@@ -132,7 +132,7 @@ TEST(Freeze, AFreezePointAtTheStartOfTheBufferLoopsAcrossItsEnd) {
   const long len = kExactRate + 8;
   Held<Freeze> freeze;
   Stream stream(*freeze);
-  stream.drive(freeze->mIn, [len](long i) { return i < len ? music(i) : 0.0f; });
+  stream.drive(freeze->mIn, [=](long i) { return i < len ? music(i) : 0.0f; });
   stream.drive(freeze->mFreeze, gate(len, 1000000));
   stream.drive(freeze->mSize, constant(0.015625f)); // 512 samples
   const std::vector<float> &out = stream.record(freeze->mOut);

@@ -35,6 +35,24 @@ function M.methods(object)
   return names, found
 end
 
+-- Messages the binding and the host raise for wrong arguments.
+local knownErrors = {
+  "Error in ", -- argument count, argument type, object conversion
+  "Wrong arguments for overloaded function", -- no overload takes these arguments
+  "Assignment not possible. No setter/member with this name.",
+  "bad argument #", -- the interpreter's own argument checks in the host's Lua functions
+  "^[%w_.]+: ", -- the host's own functions name themselves ("deserialize: ...", "od.setHeapLimit: ...")
+}
+
+-- True for an error message a wrong argument is expected to give.
+function M.isKnownError(message)
+  if type(message) ~= "string" then return false end
+  for _, pattern in ipairs(knownErrors) do
+    if message:find(pattern) then return true end
+  end
+  return false
+end
+
 -- Argument lists tried in turn to build an object of a class whose arguments are not known.
 local candidates = {{}, {2}, {0.5}, {"robust", 2}, {0, 0, 32, 32}, {1, 1}, {1, 1, 1}}
 

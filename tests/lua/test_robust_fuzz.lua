@@ -14,22 +14,7 @@ local callsPerClass = tonumber(os.getenv("QVZ_FUZZ_CALLS") or "") or 300
 local trace = os.getenv("QVZ_FUZZ_TRACE") == "1"
 io.stderr:write(string.format("binding fuzz: seed %d, %d calls per class\n", seed, callsPerClass))
 
--- Messages the binding and the host raise for wrong arguments.
-local knownErrors = {
-  "Error in ", -- argument count, argument type, object conversion
-  "Wrong arguments for overloaded function", -- no overload takes these arguments
-  "Assignment not possible. No setter/member with this name.",
-  "bad argument #", -- the interpreter's own argument checks in the host's Lua functions
-  "^[%w_.]+: ", -- the host's own functions name themselves ("deserialize: ...", "od.setHeapLimit: ...")
-}
-
-local function isKnownError(message)
-  if type(message) ~= "string" then return false end
-  for _, pattern in ipairs(knownErrors) do
-    if message:find(pattern) then return true end
-  end
-  return false
-end
+local isKnownError = rc.isKnownError
 
 local validResult = {["nil"] = true, number = true, boolean = true, string = true, userdata = true, table = true}
 

@@ -14,7 +14,9 @@ namespace {
 // Two inlets, one outlet, one parameter; process() logs its name and the parameter's value.
 class Node : public od::Object {
 public:
+  // The log has room for every entry a test makes, so process() logs without allocating.
   Node(const std::string &name, std::vector<std::string> &log) : mLog(log) {
+    mLog.reserve(kLogCapacity);
     setName(name);
     addInput(a);
     addInput(b);
@@ -31,6 +33,7 @@ public:
   od::Parameter level{"Level", 0.0f};
 
 private:
+  static constexpr size_t kLogCapacity = 64;
   std::vector<std::string> &mLog;
 };
 

@@ -6,6 +6,15 @@
 #include <dlfcn.h>
 #include <pthread.h>
 
+// A sanitizer build owns malloc and the lock functions itself.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QVZ_SANITIZER_OWNS_MALLOC 1
+#elif defined(__has_feature)
+#if __has_feature(realtime_sanitizer)
+#define QVZ_SANITIZER_OWNS_MALLOC 1
+#endif
+#endif
+
 namespace {
 thread_local bool tInProcess = false;
 thread_local qvzrobust::RealtimeCount tCount;
@@ -18,7 +27,7 @@ InProcess::~InProcess() { tInProcess = false; }
 RealtimeCount realtimeCount() { return tCount; }
 void resetRealtimeCount() { tCount = RealtimeCount{}; }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if QVZ_SANITIZER_OWNS_MALLOC
 bool realtimeInterposerActive() { return false; }
 #else
 bool realtimeInterposerActive() { return true; }
@@ -26,7 +35,7 @@ bool realtimeInterposerActive() { return true; }
 
 } // namespace qvzrobust
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !QVZ_SANITIZER_OWNS_MALLOC
 
 // glibc's own entry points, which the interposed functions forward to.
 extern "C" {

@@ -16,9 +16,6 @@ public:
   AllocationCounter();
   ~AllocationCounter();
   AllocationCount stop();
-
-private:
-  bool mRunning = true;
 };
 
 } // namespace qvztest

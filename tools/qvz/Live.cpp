@@ -293,7 +293,7 @@ private:
 
   static int process(jack_nframes_t frames, void *arg) { return static_cast<Engine *>(arg)->run((int)frames); }
 
-  int run(int frames) {
+  int run(int frames) OD_NONBLOCKING {
     const jack_time_t started = jack_get_time();
     if (frames > kMaxPeriod) {
       mPeriodTooLong.store(true);

@@ -89,7 +89,8 @@ const char *const kLiveUsage =
 
 const char *const kUnitsUsage =
     "usage: qvz units [NAME] [--json] [--rate R] [--frame N]\n"
-    "Lists every class (or the one named) with each port's role, range, unit, default and use.\n";
+    "Lists every class (or the one named) with each port's role, range, unit, default and use,\n"
+    "with the limits that follow the rate at R (default 48000); --json for tools.\n";
 
 const char *const kDrawUsage =
     "usage: qvz draw CLASS -o OUT.png [--mono] [--width W] [--height H] [--scale N]\n"

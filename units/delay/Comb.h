@@ -10,7 +10,7 @@ public:
   Comb();
   ~Comb() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   static constexpr int kNegative = 3;
 

@@ -10,7 +10,7 @@ public:
   Flanger();
   ~Flanger() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mIn{"In"};
   od::Inlet mInR{"InR"};

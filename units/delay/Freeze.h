@@ -11,7 +11,7 @@ public:
   Freeze();
   ~Freeze() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mIn{"In"};
   od::Outlet mOut{"Out"};

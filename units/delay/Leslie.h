@@ -11,7 +11,7 @@ public:
   Leslie();
   ~Leslie() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mIn{"In"};
   od::Outlet mOutL{"OutL"};

@@ -11,7 +11,7 @@ public:
   PitchShifter();
   ~PitchShifter() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   // 1 when n <= 0, else min(n, 3); restarts every voice's heads and speed, not the line.
   void setVoiceCount(int n);

@@ -20,7 +20,7 @@ public:
   void deallocate();
   void zero();
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   static constexpr int kVoices = 4;
 

@@ -23,7 +23,7 @@ public:
   float minimumDelayTime();
   float maximumDelayTime();
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   struct Line {
     float *buffer = nullptr;

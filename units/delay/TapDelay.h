@@ -10,7 +10,7 @@ public:
   TapDelay();
   ~TapDelay() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   static constexpr int kTaps = 4;
 
@@ -56,7 +56,7 @@ public:
   TapDelayStereoMixer();
   ~TapDelayStereoMixer() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mDryL{"DryL"};
   od::Inlet mDryR{"DryR"};

@@ -10,7 +10,7 @@ public:
   Unison();
   ~Unison() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mIn{"In"};
   od::Outlet mOutL{"OutL"};

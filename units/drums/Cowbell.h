@@ -11,7 +11,7 @@ public:
   Cowbell();
   ~Cowbell() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mTrigger{"Trig"};
   od::Outlet mOut{"Out"};

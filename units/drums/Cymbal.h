@@ -12,7 +12,7 @@ public:
   Cymbal();
   ~Cymbal() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   static constexpr int kOscillators = 6;
 

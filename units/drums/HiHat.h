@@ -12,7 +12,7 @@ public:
   HiHat();
   ~HiHat() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   static constexpr int kOscillators = 6;
 

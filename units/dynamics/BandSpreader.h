@@ -13,7 +13,7 @@ public:
   BandSpreader();
   ~BandSpreader() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mInL{"InL"};
   od::Inlet mInR{"InR"};

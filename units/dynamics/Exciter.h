@@ -9,7 +9,7 @@ public:
   Exciter();
   ~Exciter() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mIn{"In"};
   od::Outlet mOut{"Out"};

@@ -9,7 +9,7 @@ public:
   FuzzBox();
   ~FuzzBox() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mIn{"In"};
   od::Inlet mDrive{"Drive"};

@@ -10,7 +10,7 @@ public:
   Grotesque();
   ~Grotesque() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mIn{"In"};
   od::Inlet mHigh{"High"};

@@ -10,7 +10,7 @@ public:
   Lofi();
   ~Lofi() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mIn{"In"};
   od::Inlet mDepth{"Depth"};

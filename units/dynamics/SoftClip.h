@@ -10,7 +10,7 @@ public:
   SoftClip();
   ~SoftClip() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   Inlet mIn{"In"};
   Outlet mOut{"Out"};

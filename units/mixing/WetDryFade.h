@@ -9,7 +9,7 @@ public:
   WetDryFade();
   ~WetDryFade() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   od::Inlet mA{"A"};
   od::Inlet mB{"B"};

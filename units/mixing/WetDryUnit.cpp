@@ -76,7 +76,7 @@ void WetDryUnit::disconnectUnits() {
 }
 
 void WetDryUnit::process() {
-  mMutex.enter();
+  mMutex.enterFrame();
   if (isEnabled()) od::Unit::process();
   for (od::Monitor *monitor : mDryMonitors) monitor->process();
   for (od::Unit *unit : mUnits)
@@ -86,5 +86,5 @@ void WetDryUnit::process() {
     fader->updateParameters();
     fader->process();
   }
-  mMutex.leave();
+  mMutex.leaveFrame();
 }

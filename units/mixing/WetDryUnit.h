@@ -16,7 +16,7 @@ public:
   WetDryUnit(const std::string &name, int channelCount);
   ~WetDryUnit() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
   void connectUnits() override;
   void disconnectUnits() override;
   void collectObjects(std::vector<od::Object *> &objects) const override;

@@ -12,7 +12,7 @@ public:
   Clock();
   ~Clock() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   Outlet mOut{"Out"};
   Parameter mBPM{"BPM", 120.0f};

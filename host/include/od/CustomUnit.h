@@ -16,7 +16,7 @@ public:
   ~CustomUnit() override;
 
   // Runs the unit's own objects (when enabled), then every enabled contained unit.
-  void process() override;
+  void process() OD_NONBLOCKING override;
   // Wiring of the chain; the default wires each unit to the next.
   virtual void connectUnits();
   virtual void disconnectUnits();

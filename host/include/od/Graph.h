@@ -35,7 +35,7 @@ public:
   bool build(const std::vector<Outlet *> &outputs, std::string &error);
 
   // Runs one frame of every step in order, with denormals flushed.
-  void processFrame();
+  void processFrame() OD_NONBLOCKING;
 
   const std::vector<Step> &order() const { return mOrder; }
 

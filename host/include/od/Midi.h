@@ -40,7 +40,7 @@ public:
   Midi();
   ~Midi() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   Outlet mGate{"Gate"};
   Outlet mTrig{"Trig"};
@@ -66,7 +66,7 @@ public:
   explicit MidiCC(int number);
   ~MidiCC() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
   int number() const { return mNumber; }
 
   Outlet mOut{"Out"};

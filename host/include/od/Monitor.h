@@ -11,7 +11,7 @@ public:
   Monitor();
   ~Monitor() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   Inlet mIn{"In"};
   Outlet mOut{"Out"};

@@ -10,7 +10,7 @@ public:
   Noise();
   ~Noise() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   Inlet mLevel{"Level"};
   Outlet mOut{"Out"};

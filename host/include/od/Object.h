@@ -22,7 +22,7 @@ public:
   Object();
   ~Object() override;
 
-  virtual void process() {}
+  virtual void process() OD_NONBLOCKING {}
   virtual void compile() {}
   virtual void hold() { attach(); }
   virtual void unhold() { release(); }

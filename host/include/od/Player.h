@@ -13,7 +13,7 @@ public:
   Player();
   ~Player() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   // Installs a sample (null removes it) and starts it from the beginning.
   void setSample(Sample *sample);

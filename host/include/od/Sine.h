@@ -11,7 +11,7 @@ public:
   Sine();
   ~Sine() override;
 
-  void process() override;
+  void process() OD_NONBLOCKING override;
 
   Inlet mFrequency{"Frequency"};
   Inlet mLevel{"Level"};

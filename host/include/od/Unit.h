@@ -23,7 +23,7 @@ public:
   ~Unit() override;
 
   // Runs the unit's objects once, in the order they were added.
-  virtual void process();
+  virtual void process() OD_NONBLOCKING;
 
   // Adds an object to the objects the unit runs; adding one twice changes nothing.
   // False for a null object.

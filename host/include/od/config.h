@@ -1,5 +1,17 @@
 #pragma once
 
+// Marks a function of the audio path (every process(), the host's frame loop). Built with
+// clang's -fsanitize=realtime, any allocation, lock or blocking system call made while such
+// a function runs is reported; elsewhere the mark is empty.
+#if defined(__clang__) && defined(__has_cpp_attribute)
+#if __has_cpp_attribute(clang::nonblocking)
+#define OD_NONBLOCKING [[clang::nonblocking]]
+#endif
+#endif
+#ifndef OD_NONBLOCKING
+#define OD_NONBLOCKING
+#endif
+
 namespace od {
 
 // Largest frame the host ever runs; every port buffer and scratch frame holds this many samples.
