@@ -124,17 +124,7 @@ LUA
 # Notes 12000 samples apart from jack_midiseq strike a kick 12000 samples apart: the latency is
 # the same for every note.
 case_midi_strikes() {
-  cat > kick.lua <<'LUA'
-local od = require "od"
-local q = require "qvz_libQuorvani"
-local midi = od.Midi()
-local kick = q.Kick()
-kick:getInput("Trig"):connect(midi:getOutput("Trig"))
-kick:getInput("Tune"):setConstant(55)
-kick:getInput("Decay"):setConstant(0.03)
-kick:getInput("Click"):setConstant(1)
-return kick:getOutput("Out")
-LUA
+  midi_kick_patch > kick.lua
   "$QVZ" live kick.lua --inputs 0 --seconds 2.5 --frame 96 --record kick.wav > out.txt 2> err.txt &
   local qvz=$!
   jack_midiseq seq 24000 0 60 2000 12000 64 2000 > /dev/null 2>&1 &

@@ -333,18 +333,7 @@ case_demo_renders_from_any_folder() {
 # od.Midi at their samples: its trigger rises at 0, 24000 and 48000 and the kick strikes there.
 case_midi_file_strikes_at_note_times() {
   printf 'MThd\x00\x00\x00\x06\x00\x00\x00\x01\x01\xe0MTrk\x00\x00\x00\x1c\x00\x90\x3c\x64\x81\x70\x80\x3c\x00\x81\x70\x90\x40\x64\x81\x70\x80\x40\x00\x81\x70\x90\x3c\x64\x00\xff\x2f\x00' > notes.mid
-  cat > kick.lua <<'LUA'
-local od = require "od"
-local q = require "qvz_libQuorvani"
-local midi = od.Midi()
-local kick = q.Kick()
-kick:getInput("Trig"):connect(midi:getOutput("Trig"))
-kick:getInput("Tune"):setConstant(55)
-local sine = od.Sine()
-sine:getInput("Frequency"):connect(midi:getOutput("Pitch"))
-sine:getInput("Level"):connect(midi:getOutput("Velocity"))
-return kick:getOutput("Out"), midi:getOutput("Trig"), sine:getOutput("Out")
-LUA
+  midi_kick_patch > kick.lua
   "$QVZ" render kick.lua --midi notes.mid -o out.wav --seconds 1.2 --frame 100 > /dev/null 2> stderr.txt || { fail "render: $(cat stderr.txt)"; return 1; }
   local rises
   rises=$(sox -V1 out.wav -t dat - remix 2 | awk '!/^;/ { n++; if ($2 > 0.5 && prev <= 0.5) printf "%d ", n - 1; prev = $2 }')
