@@ -29,29 +29,29 @@ const LV2_Descriptor *descriptorOf(const std::string &uri) {
 
 class PluginKernel : public Kernel {
 public:
-  PluginKernel(const qvzlv2::PluginSpec &spec, float sampleRate) : mValues(spec.ports.size()) {
-    mDescriptor = descriptorOf(spec.uri);
+  PluginKernel(const qvzlv2::PluginSpec &layout, float sampleRate) : mValues(layout.ports.size()) {
+    mDescriptor = descriptorOf(layout.uri);
     if (!mDescriptor) {
-      std::fprintf(stderr, "qvz_bench: %s is not in %s\n", spec.uri.c_str(), QVZ_LV2_BINARY);
+      std::fprintf(stderr, "qvz_bench: %s is not in %s\n", layout.uri.c_str(), QVZ_LV2_BINARY);
       return;
     }
     mHandle = mDescriptor->instantiate(mDescriptor, sampleRate, "", nullptr);
     // The unit's inlets in registration order, as the benchmark's inputs come.
-    od::Object *probe = spec.units[0].make();
+    od::Object *probe = layout.units[0].make();
     probe->attach();
     for (int i = 0; i < probe->inputCount(); i++) {
       int port = -1;
-      for (size_t p = 0; p < spec.ports.size(); p++)
-        if (!spec.ports[p].bindings.empty() && spec.ports[p].target == qvzlv2::Target::Inlet &&
-            spec.ports[p].bindings[0].port == probe->getInput(i)->name())
+      for (size_t p = 0; p < layout.ports.size(); p++)
+        if (!layout.ports[p].bindings.empty() && layout.ports[p].target == qvzlv2::Target::Inlet &&
+            layout.ports[p].bindings[0].port == probe->getInput(i)->name())
           port = (int)p;
-      mInlets.push_back({port, port >= 0 && spec.ports[port].type == qvzlv2::PortType::AudioIn});
+      mInlets.push_back({port, port >= 0 && layout.ports[port].type == qvzlv2::PortType::AudioIn});
     }
     probe->release();
-    for (size_t p = 0; p < spec.ports.size(); p++) {
-      mValues[p] = spec.ports[p].defaultValue;
-      if (spec.ports[p].type == qvzlv2::PortType::AudioOut) mOutputs.push_back((int)p);
-      else if (spec.ports[p].type != qvzlv2::PortType::AudioIn && spec.ports[p].type != qvzlv2::PortType::EventsIn)
+    for (size_t p = 0; p < layout.ports.size(); p++) {
+      mValues[p] = layout.ports[p].defaultValue;
+      if (layout.ports[p].type == qvzlv2::PortType::AudioOut) mOutputs.push_back((int)p);
+      else if (layout.ports[p].type != qvzlv2::PortType::AudioIn && layout.ports[p].type != qvzlv2::PortType::EventsIn)
         mDescriptor->connect_port(mHandle, (uint32_t)p, &mValues[p]);
     }
     if (mDescriptor->activate) mDescriptor->activate(mHandle);
@@ -85,13 +85,13 @@ private:
 
 struct RegisterPlugins {
   RegisterPlugins() {
-    for (const qvzlv2::PluginSpec &spec : qvzlv2::plugins()) {
-      if (spec.units.size() != 1 || spec.extra == qvzlv2::Extra::Compressor) continue;
-      const std::string unit = spec.units[0].className;
-      if (spec.uri != qvzlv2::kUriPrefix + unit) continue;
+    for (const qvzlv2::PluginSpec &layout : qvzlv2::plugins()) {
+      if (layout.units.size() != 1 || layout.extra == qvzlv2::Extra::Compressor) continue;
+      const std::string unit = layout.units[0].className;
+      if (layout.uri != qvzlv2::kUriPrefix + unit) continue;
       int outputs = 0;
-      for (const qvzlv2::PortSpec &p : spec.ports) outputs += p.type == qvzlv2::PortType::AudioOut;
-      const qvzlv2::PluginSpec *plugin = &spec;
+      for (const qvzlv2::PortSpec &p : layout.ports) outputs += p.type == qvzlv2::PortType::AudioOut;
+      const qvzlv2::PluginSpec *plugin = &layout;
       compareRegistry().push_back({unit, CompareKind::Plugin, "LV2 plug-in, run(128)", 1, {}, outputs, kWrapperTarget,
                                    [plugin](float rate) { return std::make_unique<PluginKernel>(*plugin, rate); }});
     }

@@ -80,7 +80,7 @@ struct Plugin {
 };
 
 morpho::MorphoHead *samplePlayer(Plugin *plugin) {
-  if (!plugin->instance->spec().sampleFile) return nullptr;
+  if (!plugin->instance->layout().sampleFile) return nullptr;
   return dynamic_cast<morpho::MorphoHead *>(plugin->instance->unit(0));
 }
 
@@ -116,20 +116,20 @@ void readEvents(Plugin *plugin, uint32_t samples) {
   const Uris &u = plugin->uris;
   const auto *sequence = static_cast<const LV2_Atom_Sequence *>(plugin->instance->portBuffer(plugin->eventsPort));
   if (!sequence || !plugin->map || sequence->atom.type != u.atomSequence) return;
-  const PluginSpec &spec = plugin->instance->spec();
+  const PluginSpec &layout = plugin->instance->layout();
   LV2_ATOM_SEQUENCE_FOREACH(sequence, ev) {
     const int64_t time = ev->time.frames;
     const uint32_t offset = time < 0 ? 0 : time >= (int64_t)samples ? samples - 1 : (uint32_t)time;
-    if (ev->body.type == u.midiEvent && spec.midi && ev->body.size >= 3) {
+    if (ev->body.type == u.midiEvent && layout.midi && ev->body.size >= 3) {
       const uint8_t *msg = (const uint8_t *)(ev + 1);
       if ((msg[0] & 0xF0) == LV2_MIDI_MSG_NOTE_ON && msg[2] > 0) plugin->instance->noteOn(offset, msg[1] & 0x7F, msg[2] & 0x7F);
     } else if (ev->body.type == u.atomObject || ev->body.type == u.atomBlank) {
       const auto *object = (const LV2_Atom_Object *)&ev->body;
-      if (object->body.otype == u.timePosition && spec.transport) {
+      if (object->body.otype == u.timePosition && layout.transport) {
         const LV2_Atom *bpm = nullptr;
         lv2_atom_object_get(object, u.timeBeatsPerMinute, &bpm, 0);
         if (bpm) plugin->instance->setTempo(numberOf(u, bpm));
-      } else if (object->body.otype == u.patchSet && spec.sampleFile && plugin->schedule) {
+      } else if (object->body.otype == u.patchSet && layout.sampleFile && plugin->schedule) {
         const LV2_Atom *property = nullptr, *value = nullptr;
         lv2_atom_object_get(object, u.patchProperty, &property, u.patchValue, &value, 0);
         if (property && value && property->type == u.atomUrid && ((const LV2_Atom_URID *)property)->body == u.sample &&
@@ -141,8 +141,8 @@ void readEvents(Plugin *plugin, uint32_t samples) {
 }
 
 LV2_Handle instantiate(const LV2_Descriptor *descriptor, double rate, const char *, const LV2_Feature *const *features) {
-  const PluginSpec *spec = findPlugin(descriptor->URI);
-  if (!spec) return nullptr;
+  const PluginSpec *layout = findPlugin(descriptor->URI);
+  if (!layout) return nullptr;
   auto plugin = std::make_unique<Plugin>();
   LV2_Log_Log *log = nullptr;
   lv2_features_query(features, LV2_URID__map, &plugin->map, false, LV2_LOG__log, &log, false, LV2_WORKER__schedule,
@@ -164,7 +164,7 @@ LV2_Handle instantiate(const LV2_Descriptor *descriptor, double rate, const char
     return nullptr;
   }
   try {
-    plugin->instance = std::make_unique<Instance>(*spec, (float)sampleRate);
+    plugin->instance = std::make_unique<Instance>(*layout, (float)sampleRate);
   } catch (const std::exception &e) {
     lv2_log_error(&plugin->logger, "%s: cannot be made: %s\n", descriptor->URI, e.what());
     return nullptr;
@@ -174,8 +174,8 @@ LV2_Handle instantiate(const LV2_Descriptor *descriptor, double rate, const char
                     descriptor->URI);
   gConfiguredRate = (int)sampleRate;
   gLiveInstances++;
-  for (size_t i = 0; i < spec->ports.size(); i++)
-    if (spec->ports[i].type == PortType::EventsIn) plugin->eventsPort = (int)i;
+  for (size_t i = 0; i < layout->ports.size(); i++)
+    if (layout->ports[i].type == PortType::EventsIn) plugin->eventsPort = (int)i;
   return plugin.release();
 }
 
@@ -267,9 +267,9 @@ const std::vector<LV2_Descriptor> &descriptors() {
   static const std::vector<LV2_Descriptor> list = [] {
     std::vector<LV2_Descriptor> out;
     try {
-      for (const PluginSpec &spec : plugins())
-        out.push_back({spec.uri.c_str(), instantiate, connectPort, activate, run, nullptr, cleanup,
-                       spec.sampleFile ? extensionData : noExtensionData});
+      for (const PluginSpec &layout : plugins())
+        out.push_back({layout.uri.c_str(), instantiate, connectPort, activate, run, nullptr, cleanup,
+                       layout.sampleFile ? extensionData : noExtensionData});
     } catch (const std::exception &) {
       out.clear(); // the descriptions do not hold together: offer nothing rather than wrong ports
     }

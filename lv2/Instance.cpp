@@ -63,26 +63,26 @@ void fill(float *buffer, int from, float value) {
 
 } // namespace
 
-Instance::Instance(const PluginSpec &spec, float sampleRate)
-    : mSpec(spec), mSampleRate(sampleRate), mRandom(kRandomSeed),
+Instance::Instance(const PluginSpec &layout, float sampleRate)
+    : mSpec(layout), mSampleRate(sampleRate), mRandom(kRandomSeed),
       mBypassStep(1.0f / (kBypassFadeSeconds * sampleRate)) {
   od::Random::Scope random(mRandom);
-  mPorts.assign(spec.ports.size(), nullptr);
+  mPorts.assign(layout.ports.size(), nullptr);
   try {
-    for (const UnitSpec &u : spec.units) {
+    for (const UnitSpec &u : layout.units) {
       od::Object *unit = u.make();
       unit->attach();
       mUnits.push_back(unit);
     }
-    for (const Connection &c : spec.connections) {
+    for (const Connection &c : layout.connections) {
       od::Inlet *inlet = mUnits[c.to]->getInput(c.inlet);
       od::Outlet *outlet = mUnits[c.from]->getOutput(c.outlet);
       if (!inlet || !outlet) throw std::runtime_error("no port " + c.outlet + " or " + c.inlet);
       inlet->connect(outlet);
     }
-    mControls.reserve(spec.ports.size());
-    for (size_t i = 0; i < spec.ports.size(); i++) {
-      const PortSpec &p = spec.ports[i];
+    mControls.reserve(layout.ports.size());
+    for (size_t i = 0; i < layout.ports.size(); i++) {
+      const PortSpec &p = layout.ports[i];
       switch (p.type) {
       case PortType::AudioIn:
         mAudioIn.push_back({(int)i, ownBuffer(), p.bindings.empty() ? ownBuffer() : newFeed(p.bindings)});
@@ -101,7 +101,7 @@ Instance::Instance(const PluginSpec &spec, float sampleRate)
       case PortType::ControlIn: {
         Control c;
         c.port = (int)i;
-        c.spec = &p;
+        c.layout = &p;
         c.value = p.defaultValue;
         for (const Binding &b : p.bindings) {
           od::Object *unit = mUnits[b.object];
@@ -136,28 +136,28 @@ Instance::Instance(const PluginSpec &spec, float sampleRate)
     else if (mAudioIn.size() == 1) mAudioOut[k].dry = mAudioIn[0].frame;
   }
 
-  switch (spec.extra) {
+  switch (layout.extra) {
   case Extra::Compressor:
     for (size_t k = 0; k < mAudioIn.size(); k++)
-      if (spec.ports[mAudioIn[k].port].sideChain) mSideChainIn = (int)k;
+      if (layout.ports[mAudioIn[k].port].sideChain) mSideChainIn = (int)k;
     mDetectorFeed = newFeed({{0, "SCIn"}});
     break;
   case Extra::Drum:
   case Extra::Drums:
     for (size_t v = 0; v < mUnits.size(); v++) {
       Voice &voice = mVoices[mVoiceCount++];
-      voice.trigger = spec.units[v].className == "HiHat" ? control("TrigC", (int)v) : control("Trig", (int)v);
-      voice.openTrigger = spec.units[v].className == "HiHat" ? control("TrigO", (int)v) : nullptr;
+      voice.trigger = layout.units[v].className == "HiHat" ? control("TrigC", (int)v) : control("Trig", (int)v);
+      voice.openTrigger = layout.units[v].className == "HiHat" ? control("TrigO", (int)v) : nullptr;
       voice.out = mUnits[v]->getOutput("Out")->buffer();
     }
-    if (spec.extra == Extra::Drums)
+    if (layout.extra == Extra::Drums)
       for (int c = 0; c < 2; c++) mMix[c] = mAudioOut[c].source;
     break;
   case Extra::Pluck:
     mVoices[mVoiceCount++].trigger = control("Trigger", 0);
     mPitchControl = control("f0", 0);
     for (size_t k = 0; k < mAudioIn.size(); k++)
-      if (spec.ports[mAudioIn[k].port].name == "In") mExciteIn = (int)k;
+      if (layout.ports[mAudioIn[k].port].name == "In") mExciteIn = (int)k;
     break;
   case Extra::MorphoHead:
     mVoices[mVoiceCount++].trigger = control("Trigger", 0);
@@ -191,7 +191,7 @@ float *Instance::ownBuffer() {
 
 Instance::Control *Instance::control(const std::string &unitPort, int object) {
   for (Control &c : mControls)
-    for (const Binding &b : c.spec->bindings)
+    for (const Binding &b : c.layout->bindings)
       if (b.object == object && b.port == unitPort) return &c;
   throw std::runtime_error("no control " + unitPort);
 }
@@ -218,7 +218,7 @@ void Instance::activate() {
 
 float Instance::hostValue(const Control &c) const {
   const float *value = static_cast<const float *>(mPorts[c.port]);
-  return value ? *value : c.spec->defaultValue;
+  return value ? *value : c.layout->defaultValue;
 }
 
 void Instance::noteOn(uint32_t offset, int note, int velocity) {
@@ -232,10 +232,10 @@ void Instance::noteOn(uint32_t offset, int note, int velocity) {
 void Instance::applyControls(bool first) {
   // The wrapper's own controls first: the tempo sync they set may override a unit control.
   for (Control &c : mControls)
-    if (c.spec->target == Target::Wrapper) c.value = sanitized(*c.spec, hostValue(c));
+    if (c.layout->target == Target::Wrapper) c.value = sanitized(*c.layout, hostValue(c));
   applyTempo();
   for (Control &c : mControls) {
-    const PortSpec &p = *c.spec;
+    const PortSpec &p = *c.layout;
     if (p.target == Target::Wrapper) continue;
     float v = hostValue(c);
     if (c.overridden) {

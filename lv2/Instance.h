@@ -28,7 +28,7 @@ struct NoteOn {
 
 class Instance {
 public:
-  Instance(const PluginSpec &spec, float sampleRate);
+  Instance(const PluginSpec &layout, float sampleRate);
   ~Instance();
   Instance(const Instance &) = delete;
   Instance &operator=(const Instance &) = delete;
@@ -44,7 +44,7 @@ public:
   void setTempo(float beatsPerMinute) { mBeatsPerMinute = beatsPerMinute; }
   void clearEvents() { mPendingCount = 0; }
 
-  const PluginSpec &spec() const { return mSpec; }
+  const PluginSpec &layout() const { return mSpec; }
   void *portBuffer(int index) const { return mPorts[index]; }
   od::Object *unit(int index) const { return mUnits[index]; }
   // False when a unit did not get the memory it asked for (it then passes through or is silent).
@@ -63,7 +63,7 @@ private:
   };
   struct Control {
     int port;
-    const PortSpec *spec;
+    const PortSpec *layout;
     float value = 0.0f;    // as applied to the last frame
     float override = 0.0f; // a value set by notes or the tempo, used while `overridden`
     bool overridden = false;

@@ -1,6 +1,9 @@
 %{
 #include "units/delay/ReverseDelay.h"
 %}
+QVZ_REFUSED_WHILE_PLAYING(ReverseDelay::allocateTimeUpTo, "allocateTimeUpTo")
+QVZ_REFUSED_WHILE_PLAYING(ReverseDelay::deallocate, "deallocate")
+QVZ_REFUSED_WHILE_PLAYING(ReverseDelay::zero, "zero")
 class ReverseDelay : public od::Object {
 public:
   ReverseDelay(int);

@@ -245,3 +245,32 @@ static void qvz_described_defaults(lua_State *L, od::ReferenceCounted *made) {
 // starts with its described inlet defaults.
 %feature("ref") od::ReferenceCounted "$this->attachLua(); qvz_described_defaults(L, $this);"
 %feature("unref") od::ReferenceCounted "$this->releaseLua();"
+
+// While Lua runs beside the audio thread that plays its patch (a live patch's scheduled
+// callbacks), settings go through the patch's change queue, and calls that change the patch's
+// structure (wiring, memory, samples) are refused: the patch file is edited and reloaded instead.
+%{
+#include <od/Changes.h>
+%}
+%define QVZ_REFUSED_WHILE_PLAYING(method, label)
+%exception method {
+  if (od::ChangeQueue::active()) {
+    lua_pushstring(L, label ": not while the patch plays; change the patch file and let it reload");
+    SWIG_fail;
+  }
+  $action
+}
+%enddef
+%define QVZ_QUEUED_WHILE_PLAYING(method, label, queue_call)
+%exception method {
+  od::ChangeQueue *changes = od::ChangeQueue::active();
+  if (changes && arg1->owner()) {
+    if (!changes->queue_call) {
+      lua_pushstring(L, label ": too many changes are waiting for the audio thread");
+      SWIG_fail;
+    }
+  } else {
+    $action
+  }
+}
+%enddef

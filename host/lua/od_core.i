@@ -11,6 +11,13 @@
 
 namespace od { class Object; }
 
+QVZ_REFUSED_WHILE_PLAYING(od::Inlet::connect, "connect")
+QVZ_REFUSED_WHILE_PLAYING(od::Inlet::disconnect, "disconnect")
+QVZ_QUEUED_WHILE_PLAYING(od::Inlet::setConstant, "setConstant", setConstant(*arg1, arg2))
+QVZ_QUEUED_WHILE_PLAYING(od::Parameter::set, "set", setParameter(*arg1, arg2, false))
+QVZ_QUEUED_WHILE_PLAYING(od::Parameter::hardSet, "hardSet", setParameter(*arg1, arg2, true))
+QVZ_QUEUED_WHILE_PLAYING(od::Option::set, "set", setOption(*arg1, arg2))
+
 namespace od {
 
 class ReferenceCounted {

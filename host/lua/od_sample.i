@@ -5,6 +5,8 @@
 #include "od_sample.hpp"
 %}
 
+QVZ_REFUSED_WHILE_PLAYING(od::Head::setSample, "setSample")
+
 namespace od {
 
 // Made from Lua with od.Sample.fromArray and od.Sample.load (below).

@@ -10,6 +10,7 @@
 #include <od/Gain.h>
 #include <od/LFO.h>
 #include <od/Mixer.h>
+#include <od/Midi.h>
 #include <od/Noise.h>
 #include <od/Oscillator.h>
 #include <od/Player.h>
@@ -52,6 +53,17 @@ static const int kQvzMostSteps = 65536;
   }
   $1 = &temp;
 } %}
+
+QVZ_REFUSED_WHILE_PLAYING(od::Player::setSample, "setSample")
+
+// A controller number outside 0..127 is a Lua error.
+%exception od::MidiCC::MidiCC {
+  if (arg1 < 0 || arg1 > 127) {
+    lua_pushfstring(L, "od.MidiCC: controller number %d is outside 0..127", arg1);
+    SWIG_fail;
+  }
+  $action
+}
 
 namespace od {
 
@@ -134,6 +146,20 @@ class FrameDelay : public Object {
 public:
   FrameDelay();
   virtual ~FrameDelay();
+};
+
+// MIDI input: notes and controllers of whatever MIDI the host feeds (a live port, a file).
+class Midi : public Object {
+public:
+  Midi();
+  virtual ~Midi();
+};
+
+class MidiCC : public Object {
+public:
+  MidiCC(int number);
+  virtual ~MidiCC();
+  int number() const;
 };
 
 } // namespace od

@@ -28,6 +28,16 @@
   SWIG_fail;
 } %}
 
+QVZ_REFUSED_WHILE_PLAYING(od::Unit::addObject, "addObject")
+QVZ_REFUSED_WHILE_PLAYING(od::Unit::addInput, "addInput")
+QVZ_REFUSED_WHILE_PLAYING(od::Unit::setOutput, "setOutput")
+QVZ_REFUSED_WHILE_PLAYING(od::Unit::connectInput, "connectInput")
+QVZ_REFUSED_WHILE_PLAYING(od::Unit::connect, "connect")
+QVZ_REFUSED_WHILE_PLAYING(od::Unit::disconnect, "disconnect")
+QVZ_REFUSED_WHILE_PLAYING(od::CustomUnit::addUnit, "addUnit")
+QVZ_REFUSED_WHILE_PLAYING(od::CustomUnit::connectUnits, "connectUnits")
+QVZ_REFUSED_WHILE_PLAYING(od::CustomUnit::disconnectUnits, "disconnectUnits")
+
 namespace od {
 
 class Monitor : public Object {

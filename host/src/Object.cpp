@@ -19,7 +19,11 @@ void Object::addParameter(Parameter &parameter) {
   parameter.setOwner(this);
   mParameters.push_back(&parameter);
 }
-void Object::addOption(Option &option) { mOptions.push_back(&option); }
+
+void Object::addOption(Option &option) {
+  option.setOwner(this);
+  mOptions.push_back(&option);
+}
 
 namespace {
 template <typename T> T *byIndex(std::vector<T *> &list, int index) {

@@ -60,6 +60,25 @@ samples() {
   [ -n "$offset" ] && tail -c +$((offset + 9)) "$1"
 }
 
+# midi_kick_patch > FILE: od.Midi striking a short Kick (output 1); its trigger (output 2) and a
+# sine at the notes' pitch and velocity (output 3).
+midi_kick_patch() {
+  cat <<'LUA'
+local od = require "od"
+local q = require "qvz_libQuorvani"
+local midi = od.Midi()
+local kick = q.Kick()
+kick:getInput("Trig"):connect(midi:getOutput("Trig"))
+kick:getInput("Tune"):setConstant(55)
+kick:getInput("Decay"):setConstant(0.03)
+kick:getInput("Click"):setConstant(1)
+local sine = od.Sine()
+sine:getInput("Frequency"):connect(midi:getOutput("Pitch"))
+sine:getInput("Level"):connect(midi:getOutput("Velocity"))
+return kick:getOutput("Out"), midi:getOutput("Trig"), sine:getOutput("Out")
+LUA
+}
+
 # sox reads NaN as full scale, so the float samples are read raw after the "data" chunk id.
 check_finite() {
   local offset

@@ -178,7 +178,7 @@ return b:getOutput("Out")' || return 1
 
 case_bad_options() {
   expect_failure 2 "unknown option '--bogus'" -- "$QVZ" render tone.lua -o out.wav --bogus || return 1
-  expect_failure 2 "unknown command 'rendr'; the commands are render, demo, units, draw, help" -- "$QVZ" rendr tone.lua || return 1
+  expect_failure 2 "unknown command 'rendr'; the commands are render, demo, live, units, draw, help" -- "$QVZ" rendr tone.lua || return 1
   expect_failure 2 "--frame needs a whole number from 4 to 4096 that is a multiple of 4, got '6'" -- "$QVZ" render tone.lua -o out.wav --frame 6 || return 1
   expect_failure 2 "--frame needs a whole number" -- "$QVZ" render tone.lua -o out.wav --frame 3 || return 1
   expect_failure 2 "--bits needs 16, 24 or 32" -- "$QVZ" render tone.lua -o out.wav --bits 20 || return 1
@@ -329,6 +329,26 @@ case_demo_renders_from_any_folder() {
   rm -rf demo again
 }
 
+# Notes of a MIDI file (at 120 bpm, 480 ticks a beat: note-ons at 0, 0.5 and 1 s) reach
+# od.Midi at their samples: its trigger rises at 0, 24000 and 48000 and the kick strikes there.
+case_midi_file_strikes_at_note_times() {
+  printf 'MThd\x00\x00\x00\x06\x00\x00\x00\x01\x01\xe0MTrk\x00\x00\x00\x1c\x00\x90\x3c\x64\x81\x70\x80\x3c\x00\x81\x70\x90\x40\x64\x81\x70\x80\x40\x00\x81\x70\x90\x3c\x64\x00\xff\x2f\x00' > notes.mid
+  midi_kick_patch > kick.lua
+  "$QVZ" render kick.lua --midi notes.mid -o out.wav --seconds 1.2 --frame 100 > /dev/null 2> stderr.txt || { fail "render: $(cat stderr.txt)"; return 1; }
+  local rises
+  rises=$(sox -V1 out.wav -t dat - remix 2 | awk '!/^;/ { n++; if ($2 > 0.5 && prev <= 0.5) printf "%d ", n - 1; prev = $2 }')
+  [ "$rises" = "0 24000 48000 " ] || { fail "triggers at $rises"; return 1; }
+  # A sine at the notes' pitch and velocity: C4 (261.6 Hz) then E4 (329.6 Hz), at 100 / 127.
+  local first second peak
+  first=$(sox -V1 out.wav -n remix 3 trim 0.1 0.3 stat 2>&1 | awk '/^Rough/ { print $3 }')
+  second=$(sox -V1 out.wav -n remix 3 trim 0.6 0.3 stat 2>&1 | awk '/^Rough/ { print $3 }')
+  peak=$(sox -V1 out.wav -n remix 3 stat 2>&1 | awk '/^Maximum amplitude/ { print $3 }')
+  awk -v a="$first" -v b="$second" -v p="$peak" 'BEGIN { exit !(a > 258 && a < 265 && b > 326 && b < 333 && p > 0.78 && p < 0.79) }' ||
+    { fail "pitch $first then $second Hz, level $peak"; return 1; }
+  rm -f out.wav
+  expect_failure 1 "not a standard MIDI file" -- "$QVZ" render kick.lua --midi kick.lua -o out.wav
+}
+
 run_case "renders checked by sox" case_renders_with_sox_checks
 run_case "rate, frame and plot" case_rate_frame_and_plot
 run_case "input files" case_input_file_passes_through_and_resamples
@@ -345,6 +365,7 @@ run_case "units" case_units_are_read_from_descriptions
 run_case "draw" case_draw_widget
 run_case "draw errors" case_draw_errors
 run_case "demo" case_demo_renders_from_any_folder
+run_case "MIDI file" case_midi_file_strikes_at_note_times
 
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]

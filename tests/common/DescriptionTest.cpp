@@ -15,6 +15,7 @@
 #include <od/Oscillator.h>
 #include <od/Sequencer.h>
 #include <od/DescribedDefaults.h>
+#include <od/Midi.h>
 #include <od/Monitor.h>
 #include <od/Noise.h>
 #include <od/Player.h>
@@ -117,6 +118,7 @@ const std::vector<std::pair<std::string, std::function<od::Object *()>>> &hostOb
       {"od.Filter", [] { return new od::Filter(); }},
       {"od.Sequencer", [] { return new od::Sequencer({110.0f, NAN, 220.0f}); }},
       {"od.FrameDelay", [] { return new od::FrameDelay(); }},
+      {"od.Midi", [] { return new od::Midi(); }}, {"od.MidiCC", [] { return new od::MidiCC(1); }},
   };
   return objects;
 }

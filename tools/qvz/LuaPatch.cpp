@@ -20,11 +20,6 @@ namespace qvz {
 
 namespace {
 
-// qvz.every refuses intervals below this, so a patch cannot stall a render with calls.
-constexpr double kShortestInterval = 0.001; // seconds
-// Due times this close to a frame's start (in samples) count as at it, whatever the rounding.
-constexpr double kDueTolerance = 1e-6;
-
 constexpr const char *kOutletType = "od::Outlet *";
 constexpr const char *kObjectType = "od::Object *";
 constexpr const char *kGraphicType = "od::Graphic *";
@@ -33,6 +28,54 @@ constexpr const char *kTypeNameKey = "qvz.swig_type";
 constexpr const char *kResultsKey = "qvz.results";
 constexpr const char *kTracebackKey = "qvz.traceback";
 constexpr int kTracebackLines = 8; // at most, below the message
+constexpr const char *kSchedulerKey = "qvz.runDue";
+
+// qvz.at(seconds, fn) and qvz.every(seconds, fn), and the function the host calls between
+// frames: it runs every callback due by then in time order (fn gets the time it was due) and
+// returns when the next one is due. A callback that fails is dropped before its error goes on.
+constexpr const char kScheduler[] = R"(
+local qvz, handler = ...
+local entries, made = {}, 0
+local function add(name, seconds, fn, interval)
+  if type(seconds) ~= "number" or seconds ~= seconds or seconds == math.huge or seconds < 0 then
+    error(name .. ": seconds must be a finite number from 0, got " .. tostring(seconds), 3)
+  end
+  if interval and seconds < 0.001 then error(name .. ": the interval must be at least 0.001 s", 3) end
+  if type(fn) ~= "function" then error(name .. ": needs a function, got " .. type(fn), 3) end
+  made = made + 1
+  entries[#entries + 1] = { at = seconds, every = interval and seconds, fn = fn, order = made }
+end
+function qvz.at(seconds, fn) add("qvz.at", seconds, fn, false) end
+function qvz.every(seconds, fn) add("qvz.every", seconds, fn, true) end
+local function earliest()
+  local best
+  for i, e in ipairs(entries) do
+    local b = entries[best]
+    if not b or e.at < b.at or (e.at == b.at and e.order < b.order) then best = i end
+  end
+  return best
+end
+return function(now)
+  while true do
+    local i = earliest()
+    if not i then return nil end
+    local e = entries[i]
+    if e.at > now then return e.at end
+    local due = e.at
+    if e.every then
+      made = made + 1
+      e.at, e.order = e.at + e.every, made
+    else
+      table.remove(entries, i)
+    end
+    local ok, message = xpcall(e.fn, handler, due)
+    if not ok then
+      for k, other in ipairs(entries) do if other == e then table.remove(entries, k) break end end
+      error(message, 0)
+    end
+  end
+end
+)";
 
 // The folder holding this executable; the modules live in its lua/ folder.
 std::string executableFolder() {
@@ -190,6 +233,26 @@ void *LuaSession::toPointer(int index, const char *wanted) {
   return pointer;
 }
 
+double LuaSession::runScheduled(double seconds) {
+  lua_State *L = mState;
+  const int top = lua_gettop(L);
+  lua_pushcfunction(L, errorWithPosition);
+  lua_getfield(L, LUA_REGISTRYINDEX, kSchedulerKey);
+  if (!lua_isfunction(L, -1)) {
+    lua_settop(L, top);
+    return HUGE_VAL;
+  }
+  lua_pushnumber(L, seconds);
+  if (lua_pcall(L, 1, 1, top + 1) != LUA_OK) {
+    const std::string message = lua_tostring(L, -1) ? lua_tostring(L, -1) : "a scheduled callback failed";
+    lua_settop(L, top);
+    throw Failure(message);
+  }
+  const double next = lua_isnumber(L, -1) ? lua_tonumber(L, -1) : HUGE_VAL;
+  lua_settop(L, top);
+  return next;
+}
+
 od::Object *LuaSession::toObject(int index) { return static_cast<od::Object *>(toPointer(index, kObjectType)); }
 od::Outlet *LuaSession::toOutlet(int index) { return static_cast<od::Outlet *>(toPointer(index, kOutletType)); }
 od::Graphic *LuaSession::toGraphic(int index) { return static_cast<od::Graphic *>(toPointer(index, kGraphicType)); }
@@ -242,18 +305,17 @@ std::vector<od::Outlet *> LuaSession::call(const std::string &chunkName, const P
     lua_rawseti(L, -2, c + 1);
   }
   lua_setfield(L, -2, "inputs");
-  lua_pushlightuserdata(L, this);
-  lua_pushcclosure(L, every, 1);
-  lua_setfield(L, -2, "every");
-  lua_pushlightuserdata(L, this);
-  lua_pushcclosure(L, at, 1);
-  lua_setfield(L, -2, "at");
+  if (luaL_loadbuffer(L, kScheduler, sizeof kScheduler - 1, "=qvz") != LUA_OK) throw Failure(lua_tostring(L, -1));
+  lua_pushvalue(L, -2);
+  lua_pushcfunction(L, errorWithPosition);
+  lua_call(L, 2, 1);
+  lua_setfield(L, LUA_REGISTRYINDEX, kSchedulerKey);
   if (luaL_loadbuffer(L, kPatternChunk, kPatternChunkLength, "=qvz.pattern") != LUA_OK || lua_pcall(L, 0, 1, 0) != LUA_OK)
     throw Failure(std::string("cannot set up qvz.pattern: ") + lua_tostring(L, -1));
   lua_setfield(L, -2, "pattern");
   lua_setglobal(L, "qvz");
 
-  // Without an input file `...` is empty, so `local input = ...` tells whether there is one;
+  // Without inputs `...` is empty, so `local input = ...` tells whether there are any;
   // qvz.inputs still offers silent channels.
   if (!context.patchFolder.empty()) {
     if (luaL_loadstring(L, kSampleLoadFromFolder) != LUA_OK) throw Failure(lua_tostring(L, -1));
@@ -261,7 +323,7 @@ std::vector<od::Outlet *> LuaSession::call(const std::string &chunkName, const P
     if (lua_pcall(L, 1, 0, 0) != LUA_OK) throw Failure(lua_tostring(L, -1));
   }
 
-  const int arguments = context.inputPath.empty() ? 0 : mInputs->count();
+  const int arguments = context.inputsAsArguments ? mInputs->count() : 0;
   if (!lua_checkstack(L, arguments + LUA_MINSTACK)) throw Failure("no room on the Lua stack for the input channels");
   for (int c = 0; c < arguments; c++) SWIG_NewPointerObj(L, mInputs->outlet(c), outletType, 0);
   if (lua_pcall(L, arguments, LUA_MULTRET, 1) != LUA_OK) {
@@ -305,59 +367,6 @@ std::vector<od::Outlet *> LuaSession::call(const std::string &chunkName, const P
   lua_setfield(L, LUA_REGISTRYINDEX, kResultsKey);
   lua_settop(L, 0);
   return outlets;
-}
-
-void LuaSession::addTimer(lua_State *L, double due, double interval) {
-  luaL_checktype(L, 2, LUA_TFUNCTION);
-  lua_pushvalue(L, 2);
-  mTimers.push_back({due, interval, luaL_ref(L, LUA_REGISTRYINDEX)});
-}
-
-// qvz.every(seconds, fn): fn(t) at t = seconds, 2 x seconds, ... of the render.
-int LuaSession::every(lua_State *L) {
-  auto *session = static_cast<LuaSession *>(lua_touserdata(L, lua_upvalueindex(1)));
-  const lua_Number seconds = luaL_checknumber(L, 1);
-  if (!(seconds >= kShortestInterval) || !std::isfinite(seconds))
-    return luaL_error(L, "qvz.every: the interval must be a number of seconds, at least %f", kShortestInterval);
-  session->addTimer(L, seconds, seconds);
-  return 0;
-}
-
-// qvz.at(seconds, fn): fn(seconds) once, before the first frame that starts at or after it.
-int LuaSession::at(lua_State *L) {
-  auto *session = static_cast<LuaSession *>(lua_touserdata(L, lua_upvalueindex(1)));
-  const lua_Number seconds = luaL_checknumber(L, 1);
-  if (!(seconds >= 0.0) || !std::isfinite(seconds))
-    return luaL_error(L, "qvz.at: the time must be a number of seconds from 0 on");
-  session->addTimer(L, seconds, 0.0);
-  return 0;
-}
-
-bool LuaSession::runTimers(long sample, int sampleRate) {
-  lua_State *L = mState;
-  bool ran = false;
-  for (;;) {
-    // The earliest due timer; of equal times, the one registered first.
-    size_t next = mTimers.size();
-    for (size_t k = 0; k < mTimers.size(); k++)
-      if (mTimers[k].due * sampleRate <= sample + kDueTolerance && (next == mTimers.size() || mTimers[k].due < mTimers[next].due))
-        next = k;
-    if (next == mTimers.size()) return ran;
-    Timer timer = mTimers[next];
-    if (timer.interval > 0.0) {
-      mTimers[next].due += timer.interval;
-    } else {
-      mTimers.erase(mTimers.begin() + (long)next);
-    }
-    lua_settop(L, 0);
-    lua_pushcfunction(L, errorWithPosition);
-    lua_rawgeti(L, LUA_REGISTRYINDEX, timer.function);
-    lua_pushnumber(L, timer.due);
-    if (timer.interval == 0.0) luaL_unref(L, LUA_REGISTRYINDEX, timer.function);
-    if (lua_pcall(L, 1, 0, 1) != LUA_OK) throw Failure(lua_tostring(L, -1));
-    lua_settop(L, 0);
-    ran = true;
-  }
 }
 
 } // namespace qvz

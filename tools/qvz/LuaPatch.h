@@ -49,6 +49,7 @@ struct PatchContext {
   int inputChannels = 0;
   unsigned seed = 0;
   std::string inputPath; // qvz.input; nil without an input file
+  bool inputsAsArguments = false; // the input channels also arrive in `...`
   std::string patchFolder; // where od.Sample.load finds relative paths; empty: the working folder
 };
 
@@ -69,10 +70,10 @@ public:
                                      const PatchContext &context);
   std::vector<od::Outlet *> runPatchFile(const std::string &path, const PatchContext &context);
 
-  // Runs the qvz.every and qvz.at functions due by `sample` (the first sample of the next
-  // frame), earliest first, each given its time in seconds; true when any ran. An error in
-  // one becomes a Failure reading "file:line: message".
-  bool runTimers(long sample, int sampleRate);
+  // Runs the patch's qvz.at and qvz.every callbacks due by this time (seconds from the
+  // patch's start); returns when the next one is due (HUGE_VAL: none). A failing callback
+  // is dropped and its error thrown as a Failure reading "file:line: message".
+  double runScheduled(double seconds);
 
   // The wrapped object at a stack index, or null when the value is not one.
   od::Object *toObject(int index);
@@ -85,20 +86,8 @@ private:
   std::vector<od::Outlet *> call(const std::string &chunkName, const PatchContext &context);
   void *toPointer(int index, const char *typeName);
 
-  static int every(lua_State *L);
-  static int at(lua_State *L);
-  void addTimer(lua_State *L, double due, double interval);
-
-  // A function registered with qvz.every (interval > 0) or qvz.at (interval 0).
-  struct Timer {
-    double due;      // seconds
-    double interval; // seconds
-    int function;    // registry reference
-  };
-
   lua_State *mState = nullptr;
   InputChannels *mInputs = nullptr;
-  std::vector<Timer> mTimers;
 };
 
 } // namespace qvz

@@ -2,11 +2,14 @@
 #include "AudioFile.h"
 #include "Failure.h"
 #include "LuaPatch.h"
+#include "MidiFile.h"
+#include "Patch.h"
 #include "Plot.h"
 
 #include <lua.hpp>
 
 #include <od/Graph.h>
+#include <od/Midi.h>
 #include <od/Random.h>
 #include <od/config.h>
 #include <od/simd.h>
@@ -154,19 +157,6 @@ private:
   struct sigaction mPrevious[std::size(kStopSignals)];
 };
 
-std::string absolutePath(const std::string &path) {
-  if (path.empty() || path[0] == '/' || path == "-") return path;
-  char *full = realpath(path.c_str(), nullptr);
-  const std::string result = full ? full : path;
-  std::free(full);
-  return result;
-}
-
-std::string folderOf(const std::string &path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Refuses, before anything is read, to write a file over the input or the plot over the WAV.
 void checkDistinctFiles(const RenderSettings &settings) {
   const FileIdentity output = FileIdentity::of(settings.outputPath, STDOUT_FILENO);
@@ -226,14 +216,6 @@ void render(const RenderSettings &settings) {
   od::configure(sampleRate, settings.frameLength);
   od::Random::seed(settings.seed);
 
-  LuaSession session;
-  lua_State *L = session.state();
-  lua_getglobal(L, "math");
-  lua_getfield(L, -1, "randomseed");
-  lua_pushinteger(L, settings.seed);
-  lua_call(L, 1, 0);
-  lua_pop(L, 1);
-
   PatchContext context;
   context.sampleRate = sampleRate;
   context.seconds = seconds;
@@ -241,16 +223,16 @@ void render(const RenderSettings &settings) {
   context.seed = settings.seed;
   context.inputPath = absolutePath(settings.inputPath);
   if (!settings.patchPath.empty()) context.patchFolder = folderOf(absolutePath(settings.patchPath));
-  const std::vector<od::Outlet *> outlets = settings.patchPath.empty()
-                                                ? session.runPatch(demoPatch(), "demo.lua", context)
-                                                : session.runPatchFile(settings.patchPath, context);
-  if (globalConfig.sampleRate != sampleRate)
-    throw Failure("the patch changed the sample rate to " + std::to_string(globalConfig.sampleRate) +
-                  " Hz; use --rate instead");
-
-  od::Graph graph;
-  std::string cycle;
-  if (!graph.build(outlets, cycle)) throw Failure(cycle);
+  context.inputsAsArguments = input != nullptr;
+  const std::unique_ptr<LoadedPatch> patch = settings.patchPath.empty()
+                                                 ? loadPatch("demo.lua", demoPatch(), context)
+                                                 : loadPatch(settings.patchPath, "", context);
+  const std::vector<od::Outlet *> &outlets = patch->outlets;
+  od::Graph &graph = patch->graph;
+  od::Random::Scope randomScope(patch->random);
+  std::unique_ptr<MidiFile> midi;
+  if (!settings.midiPath.empty()) midi = std::make_unique<MidiFile>(settings.midiPath, sampleRate);
+  od::MidiFrame::clear();
   // However the render ends, feedback loops are opened so their objects can be freed.
   struct LoopOpener {
     od::Graph &graph;
@@ -279,7 +261,7 @@ void render(const RenderSettings &settings) {
   }
   std::vector<ChannelStats> stats(channels);
 
-  InputChannels &inputs = session.inputs();
+  InputChannels &inputs = patch->session.inputs();
   const int frameLength = globalConfig.frameLength;
   std::vector<float *> inputBuffers;
   for (int c = 0; input && c < input->channels(); c++) inputBuffers.push_back(inputs.buffer(c));
@@ -289,18 +271,24 @@ void render(const RenderSettings &settings) {
 
   long nextProgressCheck = 0;
   long done = 0;
+  double nextCallback = 0.0; // seconds; the patch's qvz.at and qvz.every run between frames
   long quiet = 0; // samples in a row below the quiet level, all channels
   for (;;) {
     const bool inTail = done >= nominalSamples;
     if (inTail && (quiet >= quietNeeded || done >= nominalSamples + tailLimit)) break;
     if (gInterrupted) throw Failure("interrupted; nothing written");
+    // Functions of qvz.every and qvz.at run between frames; what they connect runs from
+    // the next frame on.
+    if ((double)done / sampleRate >= nextCallback) {
+      nextCallback = patch->session.runScheduled((double)done / sampleRate);
+      std::string cycle;
+      if (!graph.build(outlets, cycle)) throw Failure(cycle);
+    }
     if (input) {
       const int got = input->read(inputBuffers.data(), frameLength);
       if (lengthFromInput && got < frameLength && done + got < nominalSamples) nominalSamples = done + got;
     }
-    // Functions of qvz.every and qvz.at run between frames; what they connect runs from
-    // the next frame on.
-    if (session.runTimers(done, sampleRate) && !graph.build(outlets, cycle)) throw Failure(cycle);
+    if (midi) midi->feedFrame(done, frameLength);
     graph.processFrame();
     const long end = done >= nominalSamples ? nominalSamples + tailLimit : nominalSamples;
     const int count = (int)std::min<long>(frameLength, end - done);

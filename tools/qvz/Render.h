@@ -9,6 +9,7 @@ struct RenderSettings {
   std::string outputPath;
   std::string inputPath;    // empty: no input file (two silent input channels)
   std::string plotPath;     // empty: no plot
+  std::string midiPath;     // empty: no MIDI file for the patch's MIDI objects
   double seconds = -1.0;    // below 0: the input's length, or defaultSeconds without input
   double defaultSeconds = 10.0;
   int sampleRate = 0;       // 0: the input's rate, or 48000 Hz without input

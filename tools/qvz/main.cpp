@@ -1,6 +1,7 @@
 // qvz: renders Lua patches of the library's units to WAV files.
 #include "Draw.h"
 #include "Failure.h"
+#include "Live.h"
 #include "LuaPatch.h"
 #include "Render.h"
 #include "Units.h"
@@ -24,14 +25,17 @@ constexpr double kLongestRender = 24.0 * 3600.0; // seconds
 constexpr long kLargestWidget = 4096;             // pixels a side, the frame buffer's limit
 constexpr long kLargestScale = 16;
 constexpr long kLargestPicture = 8192;            // pixels a side of a drawn PNG
+constexpr long kMostLiveInputs = 64;              // audio input ports of `qvz live`
 
-const char *const kCommands = "render, demo, units, draw, help";
+const char *const kCommands = "render, demo, live, units, draw, help";
 
 const char *const kUsage =
     "usage:\n"
     "  qvz                         render the built-in demo to qvz-demo.wav and qvz-demo.png\n"
     "  qvz demo [-o OUT.wav] [--plot OUT.png] [render options]\n"
     "  qvz render PATCH.lua -o OUT.wav [-i IN.wav] [render options]\n"
+    "  qvz live PATCH.lua [live options]\n"
+    "                              plays a patch through JACK, reloading it when its file changes\n"
     "  qvz units [NAME] [--json] [--rate R] [--frame N]\n"
     "                              classes with each port's role, range, unit, default and use\n"
     "  qvz draw CLASS -o OUT.png [--mono] [--width W] [--height H] [--scale N]\n"
@@ -43,7 +47,7 @@ const char *const kUsage =
     "qvz.inputs holds two silent channels),\n"
     "reads qvz.sampleRate, qvz.seconds and qvz.input (the input's path, nil without -i), and\n"
     "returns the outlets to record, one per output channel.\n"
-    "See qvz render --help for the render options, and man qvz.\n";
+    "See qvz render --help and qvz live --help for their options, and man qvz.\n";
 
 const char *const kRenderUsage =
     "usage: qvz render PATCH.lua -o OUT.wav [options]\n"
@@ -61,7 +65,27 @@ const char *const kRenderUsage =
     "  --bits 16|24|32     32-bit float (default), or integers with seeded TPDF dither\n"
     "  --rf64              write RF64 even below 4 GiB (larger files always are)\n"
     "  --seed N            seeds the host's random source, math.random and the dither; default 0\n"
-    "  --plot FILE.png     waveform and spectrogram of every channel\n";
+    "  --plot FILE.png     waveform and spectrogram of every channel\n"
+    "  --midi FILE.mid     a standard MIDI file for the patch's od.Midi and od.MidiCC objects\n";
+
+const char *const kLiveUsage =
+    "usage: qvz live PATCH.lua [options]\n"
+    "Plays a patch through a JACK client at the server's rate and period, frame by frame; the\n"
+    "patch reloads (with a 20 ms crossfade) when its file changes or on SIGHUP; a patch that fails\n"
+    "keeps the previous one playing. Ctrl-C or SIGTERM stops it with a summary.\n"
+    "\n"
+    "  --name NAME         the client's name; default qvz\n"
+    "  --server NAME       the JACK server to join; default the default server\n"
+    "  --inputs N          audio input ports, 0 to 64, handed to the patch in ...; default 2\n"
+    "  --connect           connect the ports to the system capture and playback ports\n"
+    "  --seconds S         stop after that long; default: until stopped\n"
+    "  --record FILE.wav   also write what is played (32-bit float)\n"
+    "  --seed N            seeds the host's random source and math.random; default 0\n"
+    "  --frame N           frame length, a multiple of 4 from 4 to 4096; default 128\n"
+    "\n"
+    "One output port per outlet the patch returns, one MIDI input port for od.Midi and\n"
+    "od.MidiCC. qvz.at and qvz.every callbacks may change inlet constants, parameters and\n"
+    "options (applied at the next frame); wiring, memory and sample calls are refused there.\n";
 
 const char *const kUnitsUsage =
     "usage: qvz units [NAME] [--json] [--rate R] [--frame N]\n"
@@ -139,6 +163,14 @@ private:
 
 bool isOption(const std::string &arg) { return arg.size() > 1 && arg[0] == '-'; }
 
+int parseFrame(const std::string &option, const std::string &text) {
+  const double frame = parseNumber(option, text);
+  if (frame != std::floor(frame) || frame < qvz::kFrameStep || frame > od::kMaxFrameLength ||
+      std::fmod(frame, qvz::kFrameStep) != 0.0)
+    throw UsageError(option + " needs a whole number from 4 to 4096 that is a multiple of 4, got '" + text + "'");
+  return (int)frame;
+}
+
 // Options shared by `render` and `demo`; false when the argument is not one of them.
 bool readRenderOption(const std::string &arg, Arguments &args, qvz::RenderSettings &settings) {
   if (arg == "-o" || arg == "--output") settings.outputPath = args.value(arg);
@@ -149,14 +181,9 @@ bool readRenderOption(const std::string &arg, Arguments &args, qvz::RenderSettin
     if (settings.seconds < 0.0 || settings.seconds > kLongestRender)
       throw UsageError("--seconds must be from 0 to " + std::to_string((long)kLongestRender));
   } else if (arg == "--rate") settings.sampleRate = (int)parseInteger(arg, args.value(arg), 1000, 768000);
-  else if (arg == "--frame") {
-    const std::string text = args.value(arg);
-    const double frame = parseNumber(arg, text);
-    if (frame != std::floor(frame) || frame < qvz::kFrameStep || frame > od::kMaxFrameLength ||
-        std::fmod(frame, qvz::kFrameStep) != 0.0)
-      throw UsageError("--frame needs a whole number from 4 to 4096 that is a multiple of 4, got '" + text + "'");
-    settings.frameLength = (int)frame;
-  } else if (arg == "--bits") {
+  else if (arg == "--frame") settings.frameLength = parseFrame(arg, args.value(arg));
+  else if (arg == "--midi") settings.midiPath = args.value(arg);
+  else if (arg == "--bits") {
     settings.bits = (int)parseInteger(arg, args.value(arg), 16, 32);
     if (settings.bits != 16 && settings.bits != 24 && settings.bits != 32)
       throw UsageError("--bits needs 16, 24 or 32, got '" + std::to_string(settings.bits) + "'");
@@ -194,6 +221,34 @@ int renderCommand(Arguments &args) {
   if (settings.patchPath.empty()) throw UsageError("render needs a patch: qvz render PATCH.lua -o OUT.wav");
   if (settings.outputPath.empty()) throw UsageError("render needs an output file: -o OUT.wav");
   qvz::render(settings);
+  return 0;
+}
+
+int liveCommand(Arguments &args) {
+  qvz::LiveSettings settings;
+  while (!args.done()) {
+    const std::string arg = args.next();
+    if (wantsHelp(arg, kLiveUsage)) return 0;
+    if (arg == "--name") settings.clientName = args.value(arg);
+    else if (arg == "--server") settings.serverName = args.value(arg);
+    else if (arg == "--inputs") settings.inputs = (int)parseInteger(arg, args.value(arg), 0, kMostLiveInputs);
+    else if (arg == "--connect") {
+      args.refuseInlineValue(arg);
+      settings.connect = true;
+    } else if (arg == "--seconds") {
+      settings.seconds = parseNumber(arg, args.value(arg));
+      if (settings.seconds < 0.0 || settings.seconds > kLongestRender)
+        throw UsageError("--seconds must be from 0 to " + std::to_string((long)kLongestRender));
+    } else if (arg == "--record") settings.recordPath = args.value(arg);
+    else if (arg == "--seed") settings.seed = (unsigned)parseInteger(arg, args.value(arg), 0, 4294967295L);
+    else if (arg == "--frame") settings.frameLength = parseFrame(arg, args.value(arg));
+    else if (isOption(arg)) throw UsageError("unknown option '" + arg + "' (see qvz live --help)");
+    else if (!settings.patchPath.empty()) throw UsageError("one patch at a time; also got '" + arg + "'");
+    else settings.patchPath = arg;
+  }
+  if (settings.patchPath.empty()) throw UsageError("live needs a patch: qvz live PATCH.lua");
+  if (settings.clientName.empty()) throw UsageError("--name needs a client name");
+  qvz::live(settings);
   return 0;
 }
 
@@ -267,6 +322,7 @@ int helpCommand(Arguments &args) {
   const std::string topic = args.done() ? "" : args.next();
   if (topic.empty()) std::fputs(kUsage, stdout);
   else if (topic == "render" || topic == "demo") std::fputs(kRenderUsage, stdout);
+  else if (topic == "live") std::fputs(kLiveUsage, stdout);
   else if (topic == "units") std::fputs(kUnitsUsage, stdout);
   else if (topic == "draw") std::fputs(kDrawUsage, stdout);
   else if (topic == "help") std::fputs(kUsage, stdout);
@@ -291,6 +347,7 @@ int main(int argc, char **argv) {
     if (command == "help") return helpCommand(args);
     if (command == "render") return renderCommand(args);
     if (command == "demo") return demoCommand(args);
+    if (command == "live") return liveCommand(args);
     if (command == "units") return unitsCommand(args);
     if (command == "draw") return drawCommand(args);
     if (isOption(command)) throw UsageError("unknown option '" + command + "' (see qvz --help)");

@@ -35,19 +35,20 @@ public:
   void disconnect();
   bool isConnected() const;
   Outlet *source() const;
-  // The object the parameter belongs to (set when it is registered).
-  void setOwner(Object *owner) { mOwner = owner; }
 
   void enableSerialization() { mSerialized = true; }
   bool isSerializationEnabled() const { return mSerialized; }
 
+  Object *owner() const { return mOwner; }
+  void setOwner(Object *owner) { mOwner = owner; }
+
 private:
+  Object *mOwner = nullptr;
   std::string mName;
   float mDefault;
   float mValue;
   float mTarget;
   bool mSerialized = false;
-  Object *mOwner = nullptr;
   std::unique_ptr<Inlet> mFollower; // made on the first connect
 };
 
@@ -61,7 +62,11 @@ public:
   int defaultValue() const { return mDefault; }
   void set(int value) { mValue = value; }
 
+  Object *owner() const { return mOwner; }
+  void setOwner(Object *owner) { mOwner = owner; }
+
 private:
+  Object *mOwner = nullptr;
   std::string mName;
   int mDefault;
   int mValue;
