@@ -8,6 +8,9 @@
 
 namespace od {
 
+// 2 pi in double, for the building blocks that compute their phase in double.
+constexpr double kTwoPi = 6.283185307179586;
+
 // Gains, levels and offsets are limited to +-kLevelLimit; NaN reads as 0.
 constexpr float kLevelLimit = 1.0e6f;
 

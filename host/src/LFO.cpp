@@ -9,7 +9,6 @@ namespace od {
 
 namespace {
 constexpr float kDefaultRate = 1.0f; // Hz
-constexpr double kTwoPi = 6.283185307179586;
 
 // The start phase in [0, 1): its fractional part; NaN and infinities read 0.
 double startPhase(float phase) {

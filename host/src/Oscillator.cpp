@@ -11,7 +11,6 @@ namespace od {
 namespace {
 constexpr float kDefaultFrequency = 440.0f; // Hz
 constexpr float kDefaultWidth = 0.5f;
-constexpr double kTwoPi = 6.283185307179586;
 
 // The naive waveform at a phase in [0, 1), peak 1.
 double naive(int shape, double phase, double width) {

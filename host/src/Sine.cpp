@@ -1,3 +1,5 @@
+#include "Controls.h"
+
 #include <od/Sine.h>
 
 #include <cmath>
@@ -6,7 +8,6 @@ namespace od {
 
 namespace {
 constexpr float kDefaultFrequency = 440.0f; // Hz
-constexpr double kTwoPi = 6.283185307179586;
 } // namespace
 
 Sine::Sine() {

@@ -296,7 +296,9 @@ TEST(Filter, StaysBoundedAndSmoothWhileTheCutoffMovesAtAudioRate) {
     });
     EXPECT_LT(peak, 1.5f) << jumps;
     // Swept smoothly it never jumps: the tone itself moves at most 0.0072 per sample.
-    if (!jumps) EXPECT_LT(largestStep, 0.25f);
+    if (!jumps) {
+      EXPECT_LT(largestStep, 0.25f);
+    }
   }
 }
 

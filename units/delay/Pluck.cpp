@@ -6,6 +6,7 @@
 #include <dsp/DelayLine.h>
 #include <dsp/Frame.h>
 #include <dsp/Lagrange.h>
+#include <dsp/OnePole.h>
 
 #include <algorithm>
 #include <climits>
@@ -15,7 +16,7 @@ namespace {
 // Shortest loop time a request is taken for, in seconds.
 constexpr float kMinRequest = 0.005f;
 constexpr float kPi = 3.14159274f;
-constexpr float kTwoPi = 6.28318548f;
+using dsp::kTwoPi;
 // Pole of the DC blocker.
 constexpr float kDcPole = 0.9995f;
 // Damping corner limits: 20 Hz and 0.45 of the sample rate.

@@ -13,7 +13,7 @@ constexpr float kSecondRatio = 1.4814814f;       // 800 / 540
 constexpr float kPerTuning = 0.0018518518f;      // 1 / 540: band corners scale with "Tune" / 540 Hz
 constexpr float kHighPassAt540 = 350.0f;         // band-pass corners at "Tune" 540 Hz
 constexpr float kLowPassAt540 = 1900.0f;
-constexpr float kTwoPi = 6.2831855f;
+using dsp::kTwoPi;
 constexpr float kLevel = 1.6f;
 constexpr float kBodyLevel = 0.9f;
 constexpr float kClankLevel = 1.8f;

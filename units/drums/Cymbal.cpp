@@ -18,7 +18,7 @@ constexpr float kMaxDecay = 5.0f;
 constexpr float kCorner = 6500.0f; // both high-passes, Hz
 constexpr float kMinTone = 1500.0f; // resonator range, Hz
 constexpr float kMaxTone = 8000.0f;
-constexpr float kTwoPi = 6.2831855f;
+using dsp::kTwoPi;
 constexpr float kPoleTwice = 1.98f;          // twice the pole radius 0.99
 constexpr float kPoleSquared = 0.98010004f;  // 0.99^2
 constexpr float kResonatorShare = 0.017999984f;

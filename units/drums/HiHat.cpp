@@ -15,7 +15,7 @@ constexpr float kMinOpenDecay = 0.05f; // s
 constexpr float kMaxOpenDecay = 2.0f;
 constexpr float kMinTone = 2000.0f; // high-pass corner range, Hz
 constexpr float kMaxTone = 12000.0f;
-constexpr float kTwoPi = 6.2831855f;
+using dsp::kTwoPi;
 constexpr float kMixScale = 0.1667f; // about 1/6 of the six squares
 constexpr float kOutputLevel = 1.5f;
 constexpr float kMaxFrequencyShare = 0.45f; // of the sample rate

@@ -13,7 +13,7 @@ constexpr float kWireDecayShare = 0.45f;
 constexpr float kSnapGain = 1.6f;       // noise gain at "Snap" 1
 constexpr float kMinTone = 500.0f;      // noise high-pass corner range, Hz
 constexpr float kMaxTone = 9000.0f;
-constexpr float kTwoPi = 6.2831855f;
+using dsp::kTwoPi;
 constexpr float kOvertoneRatio = 1.83f;
 constexpr float kOvertoneLevel = 0.55f;
 constexpr float kBodyLevel = 0.6f;

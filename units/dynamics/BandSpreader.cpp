@@ -9,7 +9,7 @@
 
 namespace {
 // 2 pi f for the band corners 120, 350, 1000, 2800 and 8000 Hz.
-constexpr float kTwoPi = 6.2831855f;
+using dsp::kTwoPi;
 const float kCornerRates[BandSpreader::kCorners] = {kTwoPi * 120.0f, kTwoPi * 350.0f, kTwoPi * 1000.0f, kTwoPi * 2800.0f,
                                                     kTwoPi * 8000.0f};
 // Centre pan at full level: sqrt(0.5) on each side.

@@ -10,7 +10,6 @@
 #include <cmath>
 
 namespace {
-constexpr float kMinusTwoPi = -6.2831855f;
 // 2 pi x 12 Hz: the output DC blocker.
 constexpr float kBlockerRate = -dsp::kTwoPi * 12.0f;
 // Both corners stay below 0.42 x sample rate.
@@ -71,8 +70,8 @@ void Grotesque::process() {
 
     const float lowPassCorner = fminf(kLowPassBase * powf(kLowPassSpan, h), ceiling);
     const float highPassCorner = fminf(kHighPassBase * powf(kHighPassSpan, l), ceiling);
-    const float lowPassStep = 1.0f - expf(kMinusTwoPi * lowPassCorner * T);
-    const float highPassStep = 1.0f - expf(kMinusTwoPi * highPassCorner * T);
+    const float lowPassStep = 1.0f - expf(-dsp::kTwoPi * lowPassCorner * T);
+    const float highPassStep = 1.0f - expf(-dsp::kTwoPi * highPassCorner * T);
 
     const float g2 = g * g;
     const float feedback = kFeedbackFloor + kFeedbackLow * l + kFeedbackHigh * h + kFeedbackGain * g2;

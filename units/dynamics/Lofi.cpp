@@ -10,7 +10,7 @@
 #include <new>
 
 namespace {
-constexpr float kTwoPi = 6.2831855f;
+using dsp::kTwoPi;
 // Line of 20 ms plus 8 samples of guard for the four-point reads.
 constexpr float kLineSeconds = 0.02f;
 constexpr int kLineGuard = 8;
