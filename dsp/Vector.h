@@ -6,6 +6,8 @@
 
 #include <od/simd.h>
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -29,6 +31,19 @@ inline int4 signBits(float4 x) { return bitsOf(x) & bitsOf(simd_set(-0.0f)); }
 
 // The lanes in reverse order: {x[3], x[2], x[1], x[0]}.
 inline float4 reversedLanes(float4 x) { return __builtin_shufflevector(x, x, 3, 2, 1, 0); }
+
+// Two adjacent floats from each of two places, one 8-byte load each: {p[0], p[1], q[0], q[1]}.
+inline float4 loadPairs(const float *p, const float *q) {
+  typedef double double2 __attribute__((vector_size(16)));
+  double first, second;
+  std::memcpy(&first, p, sizeof first);
+  std::memcpy(&second, q, sizeof second);
+  return (float4)double2{first, second};
+}
+
+// The even and the odd lanes of two vectors: {x[0], x[2], y[0], y[2]}, {x[1], x[3], y[1], y[3]}.
+inline float4 evenLanes(float4 x, float4 y) { return __builtin_shufflevector(x, y, 0, 2, 4, 6); }
+inline float4 oddLanes(float4 x, float4 y) { return __builtin_shufflevector(x, y, 1, 3, 5, 7); }
 
 // True when every lane of a comparison mask is true.
 inline bool allLanes(int4 mask) {

@@ -55,7 +55,8 @@ TapDelay::TapDelay() {
   mWindowLength = kWindowSeconds * sr;
   mTimeSmoothing = dsp::onePoleCoefficient(kTimeRate, sr);
   mPitchSmoothing = dsp::onePoleCoefficient(kPitchRate, sr);
-  mMemory = od::FloatBlock(mBufferLength);
+  // The line and the guard that mirrors its first samples, so a head reads its pair at once.
+  mMemory = od::FloatBlock(mBufferLength + dsp::kLineGuard);
 }
 
 TapDelay::~TapDelay() = default;
@@ -105,7 +106,7 @@ void TapDelay::process() {
     ratio = dsp::onePoleStep(ratio, p, pitchSmoothing);
     phase = dsp::advancePhase(phase, (1.0f - ratio) / window);
     const float4 base = ((float)writeIndex - 1.0f) - tapNumber * smoothedDelay;
-    const float4 y = dsp::twoHeadRead(buffer, len, base, -window, phase);
+    const float4 y = dsp::twoHeadReadGuarded(buffer, len, base, -window, phase);
 
     float mix = 0.0f;
     for (int k = 0; k < kTaps; k++) {
@@ -115,7 +116,7 @@ void TapDelay::process() {
 
     const float fb = dsp::clampNanHigh(feedback[i], 0.0f, kMaxFeedback);
     const float x = dsp::clampNanHigh(y[kTaps - 1] * fb, -kFeedbackDrive, kFeedbackDrive);
-    buffer[writeIndex] = in[i] + dsp::saturate(x);
+    dsp::writeGuarded(buffer, len, writeIndex, in[i] + dsp::saturate(x));
 
     const float beta = dsp::clampNanHigh(blend[i], 0.0f, 1.0f);
     out[i] = in[i] + (mix - in[i]) * beta;
