@@ -68,10 +68,10 @@ TEST(DelayLine, AGuardedLineReadsWhatTheWrappedReadGives) {
   while (positions.size() % 4) positions.push_back(0.0f);
   for (size_t j = 0; j < positions.size(); j += 4) {
     const float4 p = simd_load(&positions[j]);
-    const float4 got = dsp::readLinearWrappedGuarded(guarded.data(), len, p);
+    const float4 lanes = dsp::readLinearWrappedGuarded(guarded.data(), len, p);
     for (int l = 0; l < 4; l++) {
-      const float want = dsp::readLinearWrapped(plain.data(), len, p[l]);
-      ASSERT_EQ(std::memcmp(&got[l], &want, sizeof want), 0) << p[l] << ": " << got[l] << " for " << want;
+      const float got = lanes[l], want = dsp::readLinearWrapped(plain.data(), len, p[l]);
+      ASSERT_EQ(std::memcmp(&got, &want, sizeof want), 0) << p[l] << ": " << got << " for " << want;
     }
   }
 }
