@@ -37,8 +37,7 @@ std::vector<float> render(const qvztest::UnitEntry &entry, int frames) {
   for (int f = 0; f < frames; f++) {
     rig.fill(f, false);
     runFrame(*rig.object);
-    const std::vector<float> out = rig.outputs();
-    all.insert(all.end(), out.begin(), out.end());
+    rig.appendOutputs(all);
   }
   return all;
 }

@@ -71,8 +71,7 @@ std::vector<float> render(const Family &unit, int frameLength, int samples) {
                                                       : 0.5f + 0.5f * sinf(0.3f * (float)(i + 1) + (float)(k / 256));
     });
     runFrame(object);
-    const std::vector<float> out = fed.outputs();
-    all.insert(all.end(), out.begin(), out.end());
+    fed.appendOutputs(all);
   }
   return all;
 }

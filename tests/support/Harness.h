@@ -80,13 +80,16 @@ struct FedObject {
     fill(0, [](int, long) { return 0.0f; });
   }
 
-  // This frame of every outlet, one after another.
-  std::vector<float> outputs() const {
-    std::vector<float> all;
+  // Appends this frame of every outlet, one after another.
+  void appendOutputs(std::vector<float> &into) const {
     for (int o = 0; o < object->outputCount(); o++) {
       const float *b = object->getOutput(o)->buffer();
-      all.insert(all.end(), b, b + globalConfig.frameLength);
+      into.insert(into.end(), b, b + globalConfig.frameLength);
     }
+  }
+  std::vector<float> outputs() const {
+    std::vector<float> all;
+    appendOutputs(all);
     return all;
   }
 
