@@ -1,16 +1,16 @@
 #pragma once
 
-#include <algorithm>
-
 // The building blocks every drum voice is wired from: trigger edges, decaying envelopes,
-// phase oscillators with a half-cycle rational sine or a square, LCG noise and the
-// output saturator. Each voice file keeps only its own wiring and constants.
+// phase oscillators (alone, in a tuned pair or a tuned bank) with a half-cycle rational sine
+// or a square, a pair of high-passes, LCG noise and the output saturator. Each voice file
+// keeps only its own wiring and constants.
 
 #include <dsp/Clamp.h>
 #include <dsp/OnePole.h>
 #include <dsp/Saturator.h>
 #include <dsp/SineWindow.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
