@@ -61,20 +61,11 @@ void HiHat::process() {
     }
     const float envelope = mEnvelope.step(mEnvelopeDecay);
 
-    const float t = tune[i];
-    if (t >= 0.0f) { // a negative "Tune" freezes the squares
-      const float f = std::min(t, maxFrequency);
-      for (int k = 0; k < kOscillators; k++) dsp::advancePhaseAt(mPhases[k], f * kRatios[k], maxFrequency, sampleRate);
-    }
+    dsp::advanceTunedPhases(mPhases, kRatios, tune[i], maxFrequency, sampleRate);
     float sum = 0.0f;
     for (int k = 0; k < kOscillators; k++) sum += dsp::square(mPhases[k]);
     const float metal = sum * kMixScale;
 
-    mHighPass1 = dsp::onePoleStep(mHighPass1, metal, highPassStep);
-    const float h1 = metal - mHighPass1;
-    mHighPass2 = dsp::onePoleStep(mHighPass2, h1, highPassStep);
-    const float h2 = h1 - mHighPass2;
-
-    out[i] = kOutputLevel * (envelope * envelope) * h2;
+    out[i] = kOutputLevel * (envelope * envelope) * mHighPass.step(metal, highPassStep);
   }
 }
