@@ -3,6 +3,7 @@
 #include <dsp/Clamp.h>
 #include <dsp/Frame.h>
 #include <dsp/OnePole.h>
+#include <dsp/SquareCluster.h>
 
 #include <algorithm>
 #include <cmath>
@@ -73,6 +74,7 @@ void Cymbal::process() {
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();
 
+  dsp::SquareCluster squares(mPhases, kRatios);
   for (int i = 0; i < n; i++) {
     if (mGate.strikes(trigger[i])) { // the oscillators run on freely
       mShort.strike();
@@ -82,12 +84,9 @@ void Cymbal::process() {
     const float longLevel = mLong.step(longDecay);
 
     const float t = tune[i];
-    if (t >= 0.0f) { // a negative "Tune" freezes the squares
-      const float f = std::min(t, maxFrequency);
-      for (int k = 0; k < kOscillators; k++) dsp::advancePhaseAt(mPhases[k], f * kRatios[k], maxFrequency, rate);
-    }
+    if (t >= 0.0f) squares.advance(std::min(t, maxFrequency), maxFrequency, rate); // a negative "Tune" freezes them
     float q[kOscillators];
-    for (int k = 0; k < kOscillators; k++) q[k] = dsp::square(mPhases[k]);
+    squares.squares(q);
     const float metal = kSquareLevel * (q[0] + q[1] + q[2] + q[3] + q[4] + q[5]) +
                         kRingLevel * (q[0] * q[3] + q[1] * q[4] + q[2] * q[5]);
 
@@ -108,4 +107,5 @@ void Cymbal::process() {
 
     out[i] = dsp::drumSaturate(kClusterLevel * shortLevel * h2 + longLevel * (ring + noiseGain * sizzle));
   }
+  squares.store(mPhases);
 }
