@@ -8,6 +8,8 @@
 #include <dsp/DrumVoice.h>
 #include <dsp/Lanes.h>
 
+#include <algorithm>
+
 namespace dsp {
 
 class SquareCluster {
@@ -24,8 +26,11 @@ public:
     phases[5] = mHigh[1];
   }
 
-  // advancePhaseAt on every partial at its ratio times f, for f in [0, maxFrequency].
-  void advance(float f, float maxFrequency, float rate) {
+  // Advances every partial at "Tune" times its ratio (advancePhaseAt, each limited to
+  // maxFrequency); a negative or NaN "Tune" freezes them.
+  void advanceTuned(float tune, float maxFrequency, float rate) {
+    if (!(tune >= 0.0f)) return;
+    const float f = std::min(tune, maxFrequency);
     mLow = stepped(mLow, phaseStep(f * mRatiosLow, maxFrequency, rate));
     mHigh = stepped(mHigh, phaseStep(f * mRatiosHigh, maxFrequency, rate));
   }

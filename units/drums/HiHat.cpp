@@ -63,20 +63,14 @@ void HiHat::process() {
     }
     const float envelope = mEnvelope.step(mEnvelopeDecay);
 
-    const float t = tune[i];
-    if (t >= 0.0f) squares.advance(std::min(t, maxFrequency), maxFrequency, sampleRate); // a negative "Tune" freezes them
+    squares.advanceTuned(tune[i], maxFrequency, sampleRate);
     float q[kOscillators];
     squares.squares(q);
     float sum = 0.0f;
     for (int k = 0; k < kOscillators; k++) sum += q[k];
     const float metal = sum * kMixScale;
 
-    mHighPass1 = dsp::onePoleStep(mHighPass1, metal, highPassStep);
-    const float h1 = metal - mHighPass1;
-    mHighPass2 = dsp::onePoleStep(mHighPass2, h1, highPassStep);
-    const float h2 = h1 - mHighPass2;
-
-    out[i] = kOutputLevel * (envelope * envelope) * h2;
+    out[i] = kOutputLevel * (envelope * envelope) * mHighPass.step(metal, highPassStep);
   }
   squares.store(mPhases);
 }
