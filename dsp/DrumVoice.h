@@ -1,9 +1,9 @@
 #pragma once
 
 // The building blocks every drum voice is wired from: trigger edges, decaying envelopes,
-// phase oscillators (alone, in a tuned pair or a tuned bank) with a half-cycle rational sine
-// or a square, a pair of high-passes, LCG noise and the output saturator. Each voice file
-// keeps only its own wiring and constants.
+// phase oscillators (alone or in a tuned pair; the metal voices' bank of squares is
+// dsp/SquareCluster.h) with a half-cycle rational sine or a square, a pair of high-passes,
+// LCG noise and the output saturator. Each voice file keeps only its own wiring and constants.
 
 #include <dsp/Clamp.h>
 #include <dsp/OnePole.h>
@@ -66,16 +66,6 @@ inline void advanceTunedPair(float &fundamental, float &overtone, float tune, fl
   const float f = std::min(tune, maxFrequency);
   advancePhaseAt(fundamental, f, maxFrequency, rate);
   advancePhaseAt(overtone, ratio * f, maxFrequency, rate);
-}
-
-// Advances free-running phases at "Tune" times their ratios (each limited to maxFrequency);
-// a negative or NaN "Tune" freezes them. The metal voices' square clusters.
-template <int N>
-inline void advanceTunedPhases(float (&phases)[N], const float (&ratios)[N], float tune, float maxFrequency,
-                               float rate) {
-  if (!(tune >= 0.0f)) return;
-  const float f = std::min(tune, maxFrequency);
-  for (int k = 0; k < N; k++) advancePhaseAt(phases[k], f * ratios[k], maxFrequency, rate);
 }
 
 // Two one-pole high-passes in series on one coefficient: each takes its input less its

@@ -3,6 +3,7 @@
 #include <dsp/Clamp.h>
 #include <dsp/Frame.h>
 #include <dsp/OnePole.h>
+#include <dsp/SquareCluster.h>
 
 #include <algorithm>
 #include <cmath>
@@ -73,6 +74,7 @@ void Cymbal::process() {
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();
 
+  dsp::SquareCluster squares(mPhases, kRatios);
   for (int i = 0; i < n; i++) {
     if (mGate.strikes(trigger[i])) { // the oscillators run on freely
       mShort.strike();
@@ -81,9 +83,9 @@ void Cymbal::process() {
     const float shortLevel = mShort.step(mShortDecay);
     const float longLevel = mLong.step(longDecay);
 
-    dsp::advanceTunedPhases(mPhases, kRatios, tune[i], maxFrequency, rate);
+    squares.advanceTuned(tune[i], maxFrequency, rate);
     float q[kOscillators];
-    for (int k = 0; k < kOscillators; k++) q[k] = dsp::square(mPhases[k]);
+    squares.squares(q);
     const float metal = kSquareLevel * (q[0] + q[1] + q[2] + q[3] + q[4] + q[5]) +
                         kRingLevel * (q[0] * q[3] + q[1] * q[4] + q[2] * q[5]);
 
@@ -101,4 +103,5 @@ void Cymbal::process() {
 
     out[i] = dsp::drumSaturate(kClusterLevel * shortLevel * h2 + longLevel * (ring + noiseGain * sizzle));
   }
+  squares.store(mPhases);
 }

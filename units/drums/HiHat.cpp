@@ -3,6 +3,7 @@
 #include <dsp/Clamp.h>
 #include <dsp/Frame.h>
 #include <dsp/OnePole.h>
+#include <dsp/SquareCluster.h>
 
 #include <algorithm>
 
@@ -50,6 +51,7 @@ void HiHat::process() {
   const float tone = std::min(dsp::clampNanLow(mTone.buffer()[0], kMinTone, kMaxTone), maxFrequency);
   const float highPassStep = dsp::clampNanLow(dsp::onePoleCoefficient(kTwoPi * tone, sampleRate), 0.0f, 1.0f);
 
+  dsp::SquareCluster squares(mPhases, kRatios);
   for (int i = 0; i < n; i++) {
     if (mClosedGate.strikes(closedTrigger[i])) {
       mEnvelope.strike();
@@ -61,11 +63,14 @@ void HiHat::process() {
     }
     const float envelope = mEnvelope.step(mEnvelopeDecay);
 
-    dsp::advanceTunedPhases(mPhases, kRatios, tune[i], maxFrequency, sampleRate);
+    squares.advanceTuned(tune[i], maxFrequency, sampleRate);
+    float q[kOscillators];
+    squares.squares(q);
     float sum = 0.0f;
-    for (int k = 0; k < kOscillators; k++) sum += dsp::square(mPhases[k]);
+    for (int k = 0; k < kOscillators; k++) sum += q[k];
     const float metal = sum * kMixScale;
 
     out[i] = kOutputLevel * (envelope * envelope) * mHighPass.step(metal, highPassStep);
   }
+  squares.store(mPhases);
 }
