@@ -108,11 +108,13 @@ inline bool spliceReadsRunEvenly(float base, const SpliceRead &a, const SpliceRe
 // first read sits at start(k) = w - (dX + 1 + k); its second and third reads, at start(k) - 1
 // and start(k) - 2, are almost always the exact float positions start(k + 1) and start(k + 2),
 // so a block reads every start position once and the scoring takes the three values from
-// there. Where a block's positions run evenly (spliceReadsRunEvenly) all share one fraction and
-// the values come straight from consecutive samples; elsewhere every position is computed and
-// read on its own, and where a candidate's second or third position differs in any bit
-// (rounding) from the next start, its reads are made at its own positions. So every score, and
-// the pick, is the one spliceSearchReference computes.
+// there. Where a block's positions run evenly (spliceReadsRunEvenly; a block that does not is
+// halved, down to a few vectors) all share one fraction and the values come straight from
+// consecutive samples; elsewhere every position is computed and read on its own, and where a
+// candidate's second or third position differs in any bit (rounding) from the next start, its
+// reads are made at its own positions. So every score is the one spliceSearchReference
+// computes; and as each block's lowest score is taken only when below every earlier block's,
+// at its first candidate, so is the pick, ties included.
 inline float spliceSearch(const float *line, int len, int writeIndex, float windowLength, int maxLag, float phaseX,
                           float offsetY, float phaseY) {
   const SpliceStart from = spliceStart(line, len, writeIndex, windowLength, maxLag, phaseX, offsetY, phaseY);
