@@ -3,6 +3,8 @@
 #include <od/Sample.h>
 #include <od/config.h>
 
+#include <dsp/Vector.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -33,6 +35,8 @@ public:
 
   // Shortest grain, in output samples.
   static constexpr int kMinimumDuration = 64;
+  // Grains rendered together, a vector lane each.
+  static constexpr int kLanes = 4;
 
   Grain();
   virtual ~Grain();
@@ -128,6 +132,40 @@ protected:
     h.fraction = t - (float)n;
     h.position += n;
     return h.step >= 0.0f ? -1 : 1;
+  }
+  // The read state of grains walking straight stretches together: each grain takes `spread`
+  // neighbouring lanes (one per channel it reads), and lanes past the last grain repeat the
+  // first, so that every lane reads real frames.
+  struct PlayheadLanes {
+    dsp::int4 position;
+    float4 fraction;
+    float4 step;
+    dsp::int4 behind; // the offset from the position to the newest frame, as straightStep returns it
+  };
+  static PlayheadLanes lanes(Playhead *const *h, int count, int spread) {
+    PlayheadLanes l;
+    for (int lane = 0; lane < kLanes; lane++) {
+      const int grain = lane / spread;
+      const Playhead &g = *h[grain < count ? grain : 0];
+      l.position[lane] = g.position;
+      l.fraction[lane] = g.fraction;
+      l.step[lane] = g.step;
+      l.behind[lane] = g.step >= 0.0f ? -1 : 1;
+    }
+    return l;
+  }
+  static void keep(const PlayheadLanes &l, Playhead *const *h, int count, int spread) {
+    for (int grain = 0; grain < count; grain++) {
+      h[grain]->position = l.position[grain * spread];
+      h[grain]->fraction = l.fraction[grain * spread];
+    }
+  }
+  // straightStep on every lane: the same float and int arithmetic, each lane a grain.
+  static void straightStep(PlayheadLanes &l) {
+    const float4 t = l.step + l.fraction;
+    const dsp::int4 n = dsp::truncateLanes(t);
+    l.fraction = t - dsp::floatLanes(n);
+    l.position += n;
   }
   // Moves the read position by one output sample and reads the source frames passed, at most
   // three; read(p) shifts the subclass's history and stores source frame p as the newest.
