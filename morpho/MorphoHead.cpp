@@ -198,10 +198,9 @@ void MorphoHead::renderStereoGrains() {
   sortByPosition(mActiveStereo, count);
   float *left = mLeftOut.buffer();
   float *right = mRightOut.buffer();
-  // Up to four grains at a time walk the sample together; each group adds into the outputs in
-  // the order of the list.
-  for (int i = 0; i < count; i += Grain::kLanes) {
-    const int group = std::min(Grain::kLanes, count - i);
+  // Groups of grains walk the sample together; each adds into the outputs in the order of the list.
+  for (int i = 0; i < count; i += StereoGrain::kGroup) {
+    const int group = std::min(StereoGrain::kGroup, count - i);
     StereoGrain::synthesize(mActiveStereo + i, group, left, right);
     for (int g = i; g < i + group; g++)
       if (!mActiveStereo[g]->isActive()) pushFree(mActiveStereo[g]);

@@ -15,9 +15,9 @@ StereoGrain::StereoGrain() = default;
 StereoGrain::~StereoGrain() { setSample(nullptr); }
 
 void StereoGrain::synthesize(StereoGrain *const *grains, int count, float *left, float *right) {
-  Voice voices[kLanes];
+  Voice voices[kGroup];
   int voiceCount = 0, begin = INT_MAX, end = 0;
-  for (int g = 0; g < std::min(count, kLanes); g++) {
+  for (int g = 0; g < std::min(count, kGroup); g++) {
     StereoGrain *grain = grains[g];
     const int n = grain->beginFrame();
     if (n == 0) continue;
@@ -41,8 +41,12 @@ void StereoGrain::synthesize(StereoGrain *const *grains, int count, float *left,
   for (int first = begin; first < end; first += kChunk) {
     const int chunk = std::min(kChunk, end - first);
     if (walkTogether(voices, voiceCount, first, chunk)) {
-      if (voiceCount > 2) renderTogether<2>(voices, voiceCount, first, chunk, left, right);
-      else renderTogether<1>(voices, voiceCount, first, chunk, left, right);
+      switch ((voiceCount + 1) / 2) {
+      case 1: renderTogether<1>(voices, voiceCount, first, chunk, left, right); break;
+      case 2: renderTogether<2>(voices, voiceCount, first, chunk, left, right); break;
+      case 3: renderTogether<3>(voices, voiceCount, first, chunk, left, right); break;
+      default: renderTogether<4>(voices, voiceCount, first, chunk, left, right); break;
+      }
       continue;
     }
     for (int g = 0; g < voiceCount; g++) {
@@ -144,7 +148,7 @@ template <int kPairs>
 void StereoGrain::renderTogether(Voice *voices, int count, int first, int chunk, float *left, float *right) {
   const float *data = voices[0].grain->mSample->data();
   const long long channels = voices[0].grain->mSample->channels();
-  Playhead *heads[kLanes];
+  Playhead *heads[kGroup];
   for (int g = 0; g < count; g++) heads[g] = &voices[g].h;
   PlayheadLanes walk[kPairs];
   long long behind[2 * kPairs];

@@ -15,7 +15,9 @@ public:
     StereoGrain *self = this;
     synthesize(&self, 1, left, right);
   }
-  // Renders one host frame of each of `count` grains (at most kLanes), adding them into the
+  // Grains rendered together, two a vector.
+  static constexpr int kGroup = 2 * kLanes;
+  // Renders one host frame of each of `count` grains (at most kGroup), adding them into the
   // outputs one after another in the order given. Grains of one sample walk together.
   static void synthesize(StereoGrain *const *grains, int count, float *left, float *right);
 
