@@ -14,6 +14,9 @@ StereoGrain::StereoGrain() = default;
 
 StereoGrain::~StereoGrain() { setSample(nullptr); }
 
+// Each chunk of the frame is walked first, grain by grain or with the grains on straight
+// stretches side by side (renderTogether), into each voice's outputs; then every voice is
+// mixed into the frame's outputs in the order given.
 void StereoGrain::synthesize(StereoGrain *const *grains, int count, float *left, float *right) {
   Voice voices[kGroup];
   int voiceCount = 0, begin = INT_MAX, end = 0;
@@ -24,35 +27,54 @@ void StereoGrain::synthesize(StereoGrain *const *grains, int count, float *left,
     float *envelope = od::AudioThread::getFrame();
     if (!envelope) continue; // no scratch frame: the grain waits for the next frame
     grain->generateEnvelope(envelope + grain->mDelay, n);
-    voices[voiceCount++] = {grain,
-                            envelope,
-                            grain->mDelay,
-                            grain->mDelay + n,
-                            grain->playhead(),
-                            grain->mLeftNewest,
-                            grain->mLeftPrevious,
-                            grain->mLeftOldest,
-                            grain->mRightNewest,
-                            grain->mRightPrevious,
-                            grain->mRightOldest};
-    begin = std::min(begin, grain->mDelay);
-    end = std::max(end, grain->mDelay + n);
+    Voice &v = voices[voiceCount++];
+    v.grain = grain;
+    v.envelope = envelope;
+    v.begin = grain->mDelay;
+    v.end = grain->mDelay + n;
+    v.h = grain->playhead();
+    v.leftNewest = grain->mLeftNewest;
+    v.leftPrevious = grain->mLeftPrevious;
+    v.leftOldest = grain->mLeftOldest;
+    v.rightNewest = grain->mRightNewest;
+    v.rightPrevious = grain->mRightPrevious;
+    v.rightOldest = grain->mRightOldest;
+    begin = std::min(begin, v.begin);
+    end = std::max(end, v.end);
   }
   for (int first = begin; first < end; first += kChunk) {
     const int chunk = std::min(kChunk, end - first);
-    if (walkTogether(voices, voiceCount, first, chunk)) {
-      switch ((voiceCount + 1) / 2) {
-      case 1: renderTogether<1>(voices, voiceCount, first, chunk, left, right); break;
-      case 2: renderTogether<2>(voices, voiceCount, first, chunk, left, right); break;
-      case 3: renderTogether<3>(voices, voiceCount, first, chunk, left, right); break;
-      default: renderTogether<4>(voices, voiceCount, first, chunk, left, right); break;
-      }
-      continue;
-    }
+    // Grains of the first one's sample sounding through the whole chunk on a straight stretch
+    // walk together; the others alone.
+    Voice *together[kGroup];
+    int togetherCount = 0;
     for (int g = 0; g < voiceCount; g++) {
       Voice &v = voices[g];
-      const int from = std::max(first, v.begin), to = std::min(first + chunk, v.end);
-      if (from < to) renderAlone(v, from, to, left, right);
+      v.from = std::max(first, v.begin);
+      v.to = std::min(first + chunk, v.end);
+      if (v.from == first && v.to == first + chunk && v.grain->mSample == voices[0].grain->mSample &&
+          straightAhead(v.h, chunk))
+        together[togetherCount++] = &v;
+      else if (v.from < v.to) walkAlone(v, first);
+    }
+    switch ((togetherCount + 1) / 2) {
+    case 0: break;
+    case 1:
+      if (togetherCount == 1) walkAlone(*together[0], first);
+      else walkTogether<1>(together, togetherCount, chunk);
+      break;
+    case 2: walkTogether<2>(together, togetherCount, chunk); break;
+    case 3: walkTogether<3>(together, togetherCount, chunk); break;
+    default: walkTogether<4>(together, togetherCount, chunk); break;
+    }
+    for (int g = 0; g < voiceCount; g++) {
+      const Voice &v = voices[g];
+      const float gainLeft = v.grain->mGainLeft, gainRight = v.grain->mGainRight;
+      for (int j = v.from; j < v.to; j += 4) {
+        const float4 shape = simd_load(v.envelope + j);
+        simd_store(left + j, simd_load(left + j) + gainLeft * (shape * simd_load(v.left + (j - first))));
+        simd_store(right + j, simd_load(right + j) + gainRight * (shape * simd_load(v.right + (j - first))));
+      }
     }
   }
   for (int g = 0; g < voiceCount; g++) {
@@ -70,24 +92,11 @@ void StereoGrain::synthesize(StereoGrain *const *grains, int count, float *left,
   }
 }
 
-// Grains walk as lanes through a chunk when there are several, all of one sample, all
-// sounding through the whole chunk and all on a straight stretch for it.
-bool StereoGrain::walkTogether(const Voice *voices, int count, int first, int chunk) {
-  if (count < 2) return false;
-  for (int g = 0; g < count; g++) {
-    const Voice &v = voices[g];
-    if (v.grain->mSample != voices[0].grain->mSample || v.begin > first || v.end < first + chunk ||
-        !straightAhead(v.h, chunk))
-      return false;
-  }
-  return true;
-}
-
-void StereoGrain::renderAlone(Voice &v, int from, int to, float *left, float *right) {
+void StereoGrain::walkAlone(Voice &v, int first) {
   const float *data = v.grain->mSample->data();
   const int channels = v.grain->mSample->channels();
   // Walks the source (a scalar chain: every step depends on the previous fraction), keeping
-  // the history of every output, then mixes four outputs at a time.
+  // the history of every output, then interpolates four outputs at a time.
   Playhead &h = v.h;
   const auto read = [&](int p) {
     v.leftOldest = v.leftPrevious;
@@ -98,7 +107,7 @@ void StereoGrain::renderAlone(Voice &v, int from, int to, float *left, float *ri
     v.rightNewest = data[(long long)p * channels + 1];
   };
   alignas(16) float ln[kChunk], lp[kChunk], lo[kChunk], rn[kChunk], rp[kChunk], ro[kChunk], fraction[kChunk];
-  const int chunk = to - from;
+  const int chunk = v.to - v.from;
   if (straightAhead(h, chunk)) {
     // No wraps ahead: the history is read straight from the three frames behind the position.
     for (int i = 0; i < chunk; i++) {
@@ -128,28 +137,24 @@ void StereoGrain::renderAlone(Voice &v, int from, int to, float *left, float *ri
     ro[i] = v.rightOldest;
     fraction[i] = h.fraction;
   }
-  const float gainLeft = v.grain->mGainLeft, gainRight = v.grain->mGainRight;
+  const int offset = v.from - first;
   for (int i = 0; i < chunk; i += 4) {
-    const int j = from + i;
     const float4 f = simd_load(fraction + i);
-    const float4 shape = simd_load(v.envelope + j);
-    const float4 l = simd_quadratic_interpolate_with_return(simd_load(ln + i), simd_load(lp + i), simd_load(lo + i), f);
-    const float4 r = simd_quadratic_interpolate_with_return(simd_load(rn + i), simd_load(rp + i), simd_load(ro + i), f);
-    simd_store(left + j, simd_load(left + j) + gainLeft * (shape * l));
-    simd_store(right + j, simd_load(right + j) + gainRight * (shape * r));
+    simd_store(v.left + offset + i, simd_quadratic_interpolate_with_return(simd_load(ln + i), simd_load(lp + i),
+                                                                          simd_load(lo + i), f));
+    simd_store(v.right + offset + i, simd_quadratic_interpolate_with_return(simd_load(rn + i), simd_load(rp + i),
+                                                                           simd_load(ro + i), f));
   }
 }
 
-// The walk of renderAlone's straight stretch with the grains side by side: a vector holds two
-// grains, the left and the right channel of each, so one step moves both fraction chains and
-// kPairs vectors move side by side. Each block of four outputs is turned to a grain's channel a
-// row and mixed grain after grain as renderAlone mixes.
-template <int kPairs>
-void StereoGrain::renderTogether(Voice *voices, int count, int first, int chunk, float *left, float *right) {
-  const float *data = voices[0].grain->mSample->data();
-  const long long channels = voices[0].grain->mSample->channels();
+// walkAlone's straight stretch with the grains side by side: a vector holds two grains, the
+// left and the right channel of each, so one step moves both fraction chains, and kPairs
+// vectors step in one loop. Each block of four outputs is turned to a grain's channel a row.
+template <int kPairs> void StereoGrain::walkTogether(Voice *const *voices, int count, int chunk) {
+  const float *data = voices[0]->grain->mSample->data();
+  const long long channels = voices[0]->grain->mSample->channels();
   Playhead *heads[kGroup];
-  for (int g = 0; g < count; g++) heads[g] = &voices[g].h;
+  for (int g = 0; g < count; g++) heads[g] = &voices[g]->h;
   PlayheadLanes walk[kPairs];
   long long behind[2 * kPairs];
   for (int p = 0; p < kPairs; p++) {
@@ -160,7 +165,10 @@ void StereoGrain::renderTogether(Voice *voices, int count, int first, int chunk,
   float4 newest[kPairs], previous[kPairs], oldest[kPairs];
   for (int i = 0; i < chunk; i += 4) {
     float4 rows[kPairs][4]; // rows[p][s]: output s of the block of pair p
+    // Unrolled, so that the read state of every pair stays in registers.
+#pragma GCC unroll 4
     for (int s = 0; s < 4; s++) {
+#pragma GCC unroll 4
       for (int p = 0; p < kPairs; p++) {
         straightStep(walk[p]);
         const long long da = behind[2 * p], db = behind[2 * p + 1];
@@ -175,18 +183,15 @@ void StereoGrain::renderTogether(Voice *voices, int count, int first, int chunk,
     // Now rows[p][0] and [1] are the left and the right outputs of the pair's first grain,
     // [2] and [3] those of its second.
     for (int p = 0; p < kPairs; p++) dsp::transposeLanes(rows[p][0], rows[p][1], rows[p][2], rows[p][3]);
-    const int j = first + i;
     for (int g = 0; g < count; g++) {
-      const Voice &v = voices[g];
       const float4 *row = rows[g / 2] + 2 * (g % 2);
-      const float4 shape = simd_load(v.envelope + j);
-      simd_store(left + j, simd_load(left + j) + v.grain->mGainLeft * (shape * row[0]));
-      simd_store(right + j, simd_load(right + j) + v.grain->mGainRight * (shape * row[1]));
+      simd_store(voices[g]->left + i, row[0]);
+      simd_store(voices[g]->right + i, row[1]);
     }
   }
   for (int p = 0; p < kPairs; p++) keep(walk[p], heads + 2 * p, std::min(count - 2 * p, 2), 2);
   for (int g = 0; g < count; g++) {
-    Voice &v = voices[g];
+    Voice &v = *voices[g];
     const int lane = 2 * (g % 2);
     v.leftNewest = newest[g / 2][lane];
     v.leftPrevious = previous[g / 2][lane];

@@ -22,20 +22,23 @@ public:
   static void synthesize(StereoGrain *const *grains, int count, float *left, float *right);
 
 private:
-  // A grain during one frame: its envelope, the outputs it fills and its read state in locals.
+  // A grain during one frame: its envelope, the outputs it fills, its read state in locals,
+  // and its outputs from..to of the chunk walked last (interpolated, before envelope and gain).
   struct Voice {
     StereoGrain *grain;
     float *envelope;
     int begin, end;
     Playhead h;
     float leftNewest, leftPrevious, leftOldest, rightNewest, rightPrevious, rightOldest;
+    int from, to;
+    alignas(16) float left[kChunk];
+    alignas(16) float right[kChunk];
   };
-  static bool walkTogether(const Voice *voices, int count, int first, int chunk);
-  // Outputs from..to of one voice, at most kChunk.
-  static void renderAlone(Voice &v, int from, int to, float *left, float *right);
-  // Outputs first..first+chunk of every voice, walked as lanes (see walkTogether), two
-  // voices a vector in kPairs vectors.
-  template <int kPairs> static void renderTogether(Voice *voices, int count, int first, int chunk, float *left, float *right);
+  // Walks outputs from..to of one voice, at most kChunk, into its outputs from first.
+  static void walkAlone(Voice &v, int first);
+  // Walks a whole chunk of every voice, the voices side by side, two a vector in kPairs vectors:
+  // each sounds through the chunk on a straight stretch, all of one sample.
+  template <int kPairs> static void walkTogether(Voice *const *voices, int count, int chunk);
 
   // The last three source values read per channel, newest first; kept from grain to grain.
   float mLeftNewest = 0.0f;
