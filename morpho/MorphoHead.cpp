@@ -182,12 +182,14 @@ void MorphoHead::renderMonoGrains() {
   if (channels != 1 && channels != 2) return;
   float *left = mLeftOut.buffer();
   float *right = mRightOut.buffer();
-  for (int i = 0; i < count; i++) {
-    MonoGrain *grain = mActiveMono[i];
-    if (channels == 2) grain->synthesizeFromStereo(left);
-    else if (mChannelCount == 2) grain->synthesizeFromMonoToStereo(left, right);
-    else grain->synthesizeFromMonoToMono(left);
-    if (!grain->isActive()) pushFree(grain);
+  // Groups of grains walk the sample together; each adds into the outputs in the order of the list.
+  for (int i = 0; i < count; i += MonoGrain::kGroup) {
+    const int group = std::min(MonoGrain::kGroup, count - i);
+    if (channels == 2) MonoGrain::synthesizeFromStereo(mActiveMono + i, group, left);
+    else if (mChannelCount == 2) MonoGrain::synthesizeFromMonoToStereo(mActiveMono + i, group, left, right);
+    else MonoGrain::synthesizeFromMonoToMono(mActiveMono + i, group, left);
+    for (int g = i; g < i + group; g++)
+      if (!mActiveMono[g]->isActive()) pushFree(mActiveMono[g]);
   }
 }
 

@@ -108,6 +108,7 @@ void StereoGrain::walkAlone(Voice &v, int first) {
   };
   alignas(16) float ln[kChunk], lp[kChunk], lo[kChunk], rn[kChunk], rp[kChunk], ro[kChunk], fraction[kChunk];
   const int chunk = v.to - v.from;
+  if (chunk <= 0) return;
   if (straightAhead(h, chunk)) {
     // No wraps ahead: the history is read straight from the three frames behind the position.
     for (int i = 0; i < chunk; i++) {
