@@ -10,6 +10,11 @@
 
 namespace morpho {
 
+namespace {
+// Channels of the samples whose grains walk together.
+constexpr int kChannels = 2;
+} // namespace
+
 StereoGrain::StereoGrain() = default;
 
 StereoGrain::~StereoGrain() { setSample(nullptr); }
@@ -44,8 +49,8 @@ void StereoGrain::synthesize(StereoGrain *const *grains, int count, float *left,
   }
   for (int first = begin; first < end; first += kChunk) {
     const int chunk = std::min(kChunk, end - first);
-    // Grains of the first one's sample sounding through the whole chunk on a straight stretch
-    // walk together; the others alone.
+    // Grains of the first one's sample, if it has two channels, sounding through the whole
+    // chunk on a straight stretch walk together; the others alone.
     Voice *together[kGroup];
     int togetherCount = 0;
     for (int g = 0; g < voiceCount; g++) {
@@ -53,7 +58,7 @@ void StereoGrain::synthesize(StereoGrain *const *grains, int count, float *left,
       v.from = std::max(first, v.begin);
       v.to = std::min(first + chunk, v.end);
       if (v.from == first && v.to == first + chunk && v.grain->mSample == voices[0].grain->mSample &&
-          straightAhead(v.h, chunk))
+          v.grain->mSample->channels() == kChannels && straightAhead(v.h, chunk))
         together[togetherCount++] = &v;
       else if (v.from < v.to) walkAlone(v, first);
     }
@@ -153,7 +158,7 @@ void StereoGrain::walkAlone(Voice &v, int first) {
 // vectors step in one loop. Each block of four outputs is turned to a grain's channel a row.
 template <int kPairs> void StereoGrain::walkTogether(Voice *const *voices, int count, int chunk) {
   const float *data = voices[0]->grain->mSample->data();
-  const long long channels = voices[0]->grain->mSample->channels();
+  const long long channels = kChannels;
   Playhead *heads[kGroup];
   for (int g = 0; g < count; g++) heads[g] = &voices[g]->h;
   PlayheadLanes walk[kPairs];
