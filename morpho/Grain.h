@@ -1,5 +1,6 @@
 #pragma once
 
+#include <od/AudioThread.h>
 #include <od/Sample.h>
 #include <od/config.h>
 
@@ -175,6 +176,28 @@ protected:
   static constexpr int kChunk = 64;
   // Accounts for the `count` outputs just produced.
   void endFrame(int count);
+  // Takes grains from grains[next] on into a group of at most `capacity` to render together:
+  // each that sounds in this frame gets a scratch frame holding its envelope and joins with
+  // join(grain, envelope, outputs). A grain that gets no scratch frame waits for the next host
+  // frame if the group is empty, and otherwise ends the group (rendering it frees its frames).
+  // Returns the next grain to take.
+  template <typename G, typename Join>
+  static int takeGroup(G *const *grains, int count, int next, int capacity, Join join) {
+    for (int taken = 0; next < count && taken < capacity; next++) {
+      G *grain = grains[next];
+      const int n = grain->beginFrame();
+      if (n == 0) continue;
+      float *envelope = od::AudioThread::getFrame();
+      if (!envelope) {
+        if (taken > 0) break;
+        continue;
+      }
+      grain->generateEnvelope(envelope + grain->mDelay, n);
+      join(grain, envelope, n);
+      taken++;
+    }
+    return next;
+  }
   // wrapIndex for indices computed past the int range.
   int wrapWide(long long index) const { return wrapWide(index, mRegionStart, mRegionLength); }
   static int wrapWide(long long index, int regionStart, int regionLength);

@@ -15,26 +15,29 @@ MonoGrain::~MonoGrain() = default;
 // straight stretches side by side, then every voice is mixed in the order given.
 template <typename Value, typename Mix>
 void MonoGrain::synthesize(MonoGrain *const *grains, int count, Value value, Mix mix) {
-  Voice voices[kGroup];
-  int voiceCount = 0, begin = INT_MAX, end = 0;
-  for (int g = 0; g < std::min(count, kGroup); g++) {
-    MonoGrain *grain = grains[g];
-    const int n = grain->beginFrame();
-    if (n == 0) continue;
-    float *envelope = od::AudioThread::getFrame();
-    if (!envelope) continue; // no scratch frame: the grain waits for the next frame
-    grain->generateEnvelope(envelope + grain->mDelay, n);
-    Voice &v = voices[voiceCount++];
-    v.grain = grain;
-    v.envelope = envelope;
-    v.begin = grain->mDelay;
-    v.end = grain->mDelay + n;
-    v.h = grain->playhead();
-    v.newest = grain->mNewest;
-    v.previous = grain->mPrevious;
-    v.oldest = grain->mOldest;
-    begin = std::min(begin, v.begin);
-    end = std::max(end, v.end);
+  for (int next = 0; next < count;) {
+    Voice voices[kGroup];
+    int voiceCount = 0;
+    next = takeGroup(grains, count, next, kGroup, [&](MonoGrain *grain, float *envelope, int n) {
+      Voice &v = voices[voiceCount++];
+      v.grain = grain;
+      v.envelope = envelope;
+      v.begin = grain->mDelay;
+      v.end = grain->mDelay + n;
+      v.h = grain->playhead();
+      v.newest = grain->mNewest;
+      v.previous = grain->mPrevious;
+      v.oldest = grain->mOldest;
+    });
+    render(voices, voiceCount, value, mix);
+  }
+}
+
+template <typename Value, typename Mix> void MonoGrain::render(Voice *voices, int voiceCount, Value value, Mix mix) {
+  int begin = INT_MAX, end = 0;
+  for (int g = 0; g < voiceCount; g++) {
+    begin = std::min(begin, voices[g].begin);
+    end = std::max(end, voices[g].end);
   }
   for (int first = begin; first < end; first += kChunk) {
     const int chunk = std::min(kChunk, end - first);

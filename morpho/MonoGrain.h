@@ -18,8 +18,8 @@ public:
   void synthesizeFromMonoToMono(float *out) { synthesizeFromMonoToMono(self(), 1, out); }
   void synthesizeFromMonoToStereo(float *left, float *right) { synthesizeFromMonoToStereo(self(), 1, left, right); }
   void synthesizeFromStereo(float *out) { synthesizeFromStereo(self(), 1, out); }
-  // The same for `count` grains of one sample (at most kGroup), added into the outputs one
-  // after another in the order given; grains on straight stretches walk together.
+  // The same for `count` grains, added into the outputs one after another in the order given;
+  // up to kGroup grains of one sample on straight stretches walk together.
   static void synthesizeFromMonoToMono(MonoGrain *const *grains, int count, float *out);
   static void synthesizeFromMonoToStereo(MonoGrain *const *grains, int count, float *left, float *right);
   static void synthesizeFromStereo(MonoGrain *const *grains, int count, float *out);
@@ -46,6 +46,8 @@ private:
   // or four lanes' at once) and adding each voice's enveloped outputs with mix(voice, index, values).
   template <typename Value, typename Mix>
   static void synthesize(MonoGrain *const *grains, int count, Value value, Mix mix);
+  // Renders one frame of the voices and hands their state back to their grains.
+  template <typename Value, typename Mix> static void render(Voice *voices, int count, Value value, Mix mix);
   template <typename Value> static void walkAlone(Voice &v, int first, Value value);
   template <int kVectors, typename Value> static void walkTogether(Voice *const *voices, int count, int chunk, Value value);
 

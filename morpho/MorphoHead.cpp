@@ -182,15 +182,12 @@ void MorphoHead::renderMonoGrains() {
   if (channels != 1 && channels != 2) return;
   float *left = mLeftOut.buffer();
   float *right = mRightOut.buffer();
-  // Groups of grains walk the sample together; each adds into the outputs in the order of the list.
-  for (int i = 0; i < count; i += MonoGrain::kGroup) {
-    const int group = std::min(MonoGrain::kGroup, count - i);
-    if (channels == 2) MonoGrain::synthesizeFromStereo(mActiveMono + i, group, left);
-    else if (mChannelCount == 2) MonoGrain::synthesizeFromMonoToStereo(mActiveMono + i, group, left, right);
-    else MonoGrain::synthesizeFromMonoToMono(mActiveMono + i, group, left);
-    for (int g = i; g < i + group; g++)
-      if (!mActiveMono[g]->isActive()) pushFree(mActiveMono[g]);
-  }
+  // The grains add into the outputs in the order of the list.
+  if (channels == 2) MonoGrain::synthesizeFromStereo(mActiveMono, count, left);
+  else if (mChannelCount == 2) MonoGrain::synthesizeFromMonoToStereo(mActiveMono, count, left, right);
+  else MonoGrain::synthesizeFromMonoToMono(mActiveMono, count, left);
+  for (int i = 0; i < count; i++)
+    if (!mActiveMono[i]->isActive()) pushFree(mActiveMono[i]);
 }
 
 void MorphoHead::renderStereoGrains() {
@@ -200,13 +197,10 @@ void MorphoHead::renderStereoGrains() {
   sortByPosition(mActiveStereo, count);
   float *left = mLeftOut.buffer();
   float *right = mRightOut.buffer();
-  // Groups of grains walk the sample together; each adds into the outputs in the order of the list.
-  for (int i = 0; i < count; i += StereoGrain::kGroup) {
-    const int group = std::min(StereoGrain::kGroup, count - i);
-    StereoGrain::synthesize(mActiveStereo + i, group, left, right);
-    for (int g = i; g < i + group; g++)
-      if (!mActiveStereo[g]->isActive()) pushFree(mActiveStereo[g]);
-  }
+  // The grains add into the outputs in the order of the list.
+  StereoGrain::synthesize(mActiveStereo, count, left, right);
+  for (int i = 0; i < count; i++)
+    if (!mActiveStereo[i]->isActive()) pushFree(mActiveStereo[i]);
 }
 
 void MorphoHead::process() {

@@ -20,32 +20,35 @@ StereoGrain::StereoGrain() = default;
 StereoGrain::~StereoGrain() { setSample(nullptr); }
 
 // Each chunk of the frame is walked first, grain by grain or with the grains on straight
-// stretches side by side (renderTogether), into each voice's outputs; then every voice is
-// mixed into the frame's outputs in the order given.
+// stretches side by side (walkTogether), into each voice's outputs; then every voice is mixed
+// into the frame's outputs in the order given.
 void StereoGrain::synthesize(StereoGrain *const *grains, int count, float *left, float *right) {
-  Voice voices[kGroup];
-  int voiceCount = 0, begin = INT_MAX, end = 0;
-  for (int g = 0; g < std::min(count, kGroup); g++) {
-    StereoGrain *grain = grains[g];
-    const int n = grain->beginFrame();
-    if (n == 0) continue;
-    float *envelope = od::AudioThread::getFrame();
-    if (!envelope) continue; // no scratch frame: the grain waits for the next frame
-    grain->generateEnvelope(envelope + grain->mDelay, n);
-    Voice &v = voices[voiceCount++];
-    v.grain = grain;
-    v.envelope = envelope;
-    v.begin = grain->mDelay;
-    v.end = grain->mDelay + n;
-    v.h = grain->playhead();
-    v.leftNewest = grain->mLeftNewest;
-    v.leftPrevious = grain->mLeftPrevious;
-    v.leftOldest = grain->mLeftOldest;
-    v.rightNewest = grain->mRightNewest;
-    v.rightPrevious = grain->mRightPrevious;
-    v.rightOldest = grain->mRightOldest;
-    begin = std::min(begin, v.begin);
-    end = std::max(end, v.end);
+  for (int next = 0; next < count;) {
+    Voice voices[kGroup];
+    int voiceCount = 0;
+    next = takeGroup(grains, count, next, kGroup, [&](StereoGrain *grain, float *envelope, int n) {
+      Voice &v = voices[voiceCount++];
+      v.grain = grain;
+      v.envelope = envelope;
+      v.begin = grain->mDelay;
+      v.end = grain->mDelay + n;
+      v.h = grain->playhead();
+      v.leftNewest = grain->mLeftNewest;
+      v.leftPrevious = grain->mLeftPrevious;
+      v.leftOldest = grain->mLeftOldest;
+      v.rightNewest = grain->mRightNewest;
+      v.rightPrevious = grain->mRightPrevious;
+      v.rightOldest = grain->mRightOldest;
+    });
+    render(voices, voiceCount, left, right);
+  }
+}
+
+void StereoGrain::render(Voice *voices, int voiceCount, float *left, float *right) {
+  int begin = INT_MAX, end = 0;
+  for (int g = 0; g < voiceCount; g++) {
+    begin = std::min(begin, voices[g].begin);
+    end = std::max(end, voices[g].end);
   }
   for (int first = begin; first < end; first += kChunk) {
     const int chunk = std::min(kChunk, end - first);

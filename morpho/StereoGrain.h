@@ -17,8 +17,8 @@ public:
   }
   // Grains rendered together, two a vector.
   static constexpr int kGroup = 2 * kLanes;
-  // Renders one host frame of each of `count` grains (at most kGroup), adding them into the
-  // outputs one after another in the order given. Grains of one sample walk together.
+  // Renders one host frame of each of `count` grains, adding them into the outputs one after
+  // another in the order given. Up to kGroup grains of one sample walk together.
   static void synthesize(StereoGrain *const *grains, int count, float *left, float *right);
 
 private:
@@ -34,6 +34,8 @@ private:
     alignas(16) float left[kChunk];
     alignas(16) float right[kChunk];
   };
+  // Renders one frame of the voices and hands their state back to their grains.
+  static void render(Voice *voices, int count, float *left, float *right);
   // Walks outputs from..to of one voice, at most kChunk, into its outputs from first.
   static void walkAlone(Voice &v, int first);
   // Walks a whole chunk of every voice, the voices side by side, two a vector in kPairs vectors:
