@@ -7,6 +7,7 @@
 #include <dsp/Vector.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace morpho {
@@ -36,8 +37,9 @@ public:
 
   // Shortest grain, in output samples.
   static constexpr int kMinimumDuration = 64;
-  // Grains rendered together, a vector lane each.
+  // Grains rendered together, a vector lane each, and the most grains in one group.
   static constexpr int kLanes = 4;
+  static constexpr int kGroupMost = 2 * kLanes;
 
   Grain();
   virtual ~Grain();
@@ -176,27 +178,79 @@ protected:
   static constexpr int kChunk = 64;
   // Accounts for the `count` outputs just produced.
   void endFrame(int count);
-  // Takes grains from grains[next] on into a group of at most `capacity` to render together:
-  // each that sounds in this frame gets a scratch frame holding its envelope and joins with
-  // join(grain, envelope, outputs). A grain that gets no scratch frame waits for the next host
-  // frame if the group is empty, and otherwise ends the group (rendering it frees its frames).
-  // Returns the next grain to take.
-  template <typename G, typename Join>
-  static int takeGroup(G *const *grains, int count, int next, int capacity, Join join) {
-    for (int taken = 0; next < count && taken < capacity; next++) {
-      G *grain = grains[next];
-      const int n = grain->beginFrame();
-      if (n == 0) continue;
-      float *envelope = od::AudioThread::getFrame();
-      if (!envelope) {
-        if (taken > 0) break;
-        continue;
+  // A grain's state during one frame of a group: its envelope, the outputs it fills (begin..end),
+  // those of the chunk being walked (from..to) and its read state in locals. A subclass's voice
+  // adds the interpolation history, taken from the grain by hold() and handed back by keep().
+  template <typename G> struct FrameVoice {
+    G *grain;
+    float *envelope;
+    int begin, end, from, to;
+    Playhead h;
+  };
+  // Renders one frame of every grain, in order, in groups of at most kGroupMost with
+  // render(voices, n). Each grain that sounds in this frame gets a scratch frame holding its
+  // envelope; one that gets none waits for the next host frame if its group is empty, and
+  // otherwise ends the group, whose rendering frees the frames it holds.
+  template <typename Voice, typename G, typename Render>
+  static void renderInGroups(G *const *grains, int count, Render render) {
+    for (int next = 0; next < count;) {
+      Voice voices[kGroupMost];
+      int taken = 0;
+      for (; next < count && taken < kGroupMost; next++) {
+        G *grain = grains[next];
+        const int n = grain->beginFrame();
+        if (n == 0) continue;
+        float *envelope = od::AudioThread::getFrame();
+        if (!envelope) {
+          if (taken > 0) break;
+          continue;
+        }
+        grain->generateEnvelope(envelope + grain->mDelay, n);
+        Voice &v = voices[taken++];
+        v.grain = grain;
+        v.envelope = envelope;
+        v.begin = grain->mDelay;
+        v.end = grain->mDelay + n;
+        v.h = grain->playhead();
+        v.hold();
       }
-      grain->generateEnvelope(envelope + grain->mDelay, n);
-      join(grain, envelope, n);
-      taken++;
+      if (taken > 0) render(voices, taken);
+      for (int g = 0; g < taken; g++) {
+        Voice &v = voices[g];
+        v.keep();
+        v.grain->keep(v.h);
+        v.grain->endFrame(v.end - v.begin);
+        od::AudioThread::releaseFrame(v.envelope);
+      }
     }
-    return next;
+  }
+  // Renders a group's frame chunk by chunk. In each chunk every voice (a grain's state for the
+  // frame: begin..end, the outputs it fills; from..to, those of the chunk; h, its read state)
+  // that sounds through the whole chunk on a straight stretch and joins(v) is walked with the
+  // others like it by together(list, n, chunk) when there are several; the rest are walked
+  // alone(v, first). Then mix(v, first) adds each voice in the order of the group.
+  template <typename Voice, typename Joins, typename Alone, typename Together, typename Mix>
+  static void walkChunks(Voice *voices, int count, Joins joins, Alone alone, Together together, Mix mix) {
+    int begin = INT_MAX, end = 0;
+    for (int g = 0; g < count; g++) {
+      begin = std::min(begin, voices[g].begin);
+      end = std::max(end, voices[g].end);
+    }
+    for (int first = begin; first < end; first += kChunk) {
+      const int chunk = std::min(kChunk, end - first);
+      Voice *list[kGroupMost];
+      int listed = 0;
+      for (int g = 0; g < count; g++) {
+        Voice &v = voices[g];
+        v.from = std::max(first, v.begin);
+        v.to = std::min(first + chunk, v.end);
+        if (v.from == first && v.to == first + chunk && joins(v) && straightAhead(v.h, chunk)) list[listed++] = &v;
+        else if (v.from < v.to) alone(v, first);
+      }
+      if (listed == 1) alone(*list[0], first);
+      else if (listed > 1) together(list, listed, chunk);
+      for (int g = 0; g < count; g++) mix(voices[g], first);
+    }
   }
   // wrapIndex for indices computed past the int range.
   int wrapWide(long long index) const { return wrapWide(index, mRegionStart, mRegionLength); }

@@ -15,61 +15,34 @@ MonoGrain::~MonoGrain() = default;
 // straight stretches side by side, then every voice is mixed in the order given.
 template <typename Value, typename Mix>
 void MonoGrain::synthesize(MonoGrain *const *grains, int count, Value value, Mix mix) {
-  for (int next = 0; next < count;) {
-    Voice voices[kGroup];
-    int voiceCount = 0;
-    next = takeGroup(grains, count, next, kGroup, [&](MonoGrain *grain, float *envelope, int n) {
-      Voice &v = voices[voiceCount++];
-      v.grain = grain;
-      v.envelope = envelope;
-      v.begin = grain->mDelay;
-      v.end = grain->mDelay + n;
-      v.h = grain->playhead();
-      v.newest = grain->mNewest;
-      v.previous = grain->mPrevious;
-      v.oldest = grain->mOldest;
-    });
-    render(voices, voiceCount, value, mix);
-  }
+  renderInGroups<Voice>(grains, count, [value, mix](Voice *voices, int n) { render(voices, n, value, mix); });
+}
+
+void MonoGrain::Voice::hold() {
+  newest = grain->mNewest;
+  previous = grain->mPrevious;
+  oldest = grain->mOldest;
+}
+
+void MonoGrain::Voice::keep() {
+  grain->mNewest = newest;
+  grain->mPrevious = previous;
+  grain->mOldest = oldest;
 }
 
 template <typename Value, typename Mix> void MonoGrain::render(Voice *voices, int voiceCount, Value value, Mix mix) {
-  int begin = INT_MAX, end = 0;
-  for (int g = 0; g < voiceCount; g++) {
-    begin = std::min(begin, voices[g].begin);
-    end = std::max(end, voices[g].end);
-  }
-  for (int first = begin; first < end; first += kChunk) {
-    const int chunk = std::min(kChunk, end - first);
-    Voice *together[kGroup];
-    int togetherCount = 0;
-    for (int g = 0; g < voiceCount; g++) {
-      Voice &v = voices[g];
-      v.from = std::max(first, v.begin);
-      v.to = std::min(first + chunk, v.end);
-      if (v.from == first && v.to == first + chunk && v.grain->mSample == voices[0].grain->mSample &&
-          straightAhead(v.h, chunk))
-        together[togetherCount++] = &v;
-      else if (v.from < v.to) walkAlone(v, first, value);
-    }
-    if (togetherCount == 1) walkAlone(*together[0], first, value);
-    else if (togetherCount > kLanes) walkTogether<2>(together, togetherCount, chunk, value);
-    else if (togetherCount > 1) walkTogether<1>(together, togetherCount, chunk, value);
-    for (int g = 0; g < voiceCount; g++) {
-      const Voice &v = voices[g];
-      for (int j = v.from; j < v.to; j += 4) mix(v, j, simd_load(v.envelope + j) * simd_load(v.out + (j - first)));
-    }
-  }
-  for (int g = 0; g < voiceCount; g++) {
-    const Voice &v = voices[g];
-    MonoGrain *grain = v.grain;
-    grain->keep(v.h);
-    grain->mNewest = v.newest;
-    grain->mPrevious = v.previous;
-    grain->mOldest = v.oldest;
-    grain->endFrame(v.end - v.begin);
-    od::AudioThread::releaseFrame(v.envelope);
-  }
+  // Grains of the first one's sample can walk together.
+  const od::Sample *sample = voices[0].grain->mSample;
+  walkChunks(
+      voices, voiceCount, [sample](const Voice &v) { return v.grain->mSample == sample; },
+      [value](Voice &v, int first) { walkAlone(v, first, value); },
+      [value](Voice *const *list, int count, int chunk) {
+        if (count > kLanes) walkTogether<2>(list, count, chunk, value);
+        else walkTogether<1>(list, count, chunk, value);
+      },
+      [mix](const Voice &v, int first) {
+        for (int j = v.from; j < v.to; j += 4) mix(v, j, simd_load(v.envelope + j) * simd_load(v.out + (j - first)));
+      });
 }
 
 template <typename Value> void MonoGrain::walkAlone(Voice &v, int first, Value value) {
@@ -114,7 +87,7 @@ template <typename Value> void MonoGrain::walkAlone(Voice &v, int first, Value v
 template <int kVectors, typename Value>
 void MonoGrain::walkTogether(Voice *const *voices, int count, int chunk, Value value) {
   value.data = voices[0]->grain->mSample->data();
-  Playhead *heads[kGroup];
+  Playhead *heads[kGroupMost];
   for (int g = 0; g < count; g++) heads[g] = &voices[g]->h;
   PlayheadLanes walk[kVectors];
   for (int k = 0; k < kVectors; k++) walk[k] = lanes(heads + kLanes * k, std::min(count - kLanes * k, kLanes), 1);

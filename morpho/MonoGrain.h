@@ -9,9 +9,6 @@ namespace morpho {
 // one host frame and adds into the outputs, which the caller clears.
 class MonoGrain : public Grain {
 public:
-  // Grains rendered together, a lane each in two vectors.
-  static constexpr int kGroup = 2 * kLanes;
-
   MonoGrain();
   ~MonoGrain() override;
 
@@ -19,7 +16,7 @@ public:
   void synthesizeFromMonoToStereo(float *left, float *right) { synthesizeFromMonoToStereo(self(), 1, left, right); }
   void synthesizeFromStereo(float *out) { synthesizeFromStereo(self(), 1, out); }
   // The same for `count` grains, added into the outputs one after another in the order given;
-  // up to kGroup grains of one sample on straight stretches walk together.
+  // up to kGroupMost grains of one sample on straight stretches walk together.
   static void synthesizeFromMonoToMono(MonoGrain *const *grains, int count, float *out);
   static void synthesizeFromMonoToStereo(MonoGrain *const *grains, int count, float *left, float *right);
   static void synthesizeFromStereo(MonoGrain *const *grains, int count, float *out);
@@ -31,22 +28,19 @@ private:
   };
   Self self() { return {this}; }
 
-  // A grain during one frame: its envelope, the outputs it fills, its read state in locals,
-  // and its outputs from..to of the chunk walked last (interpolated, before envelope and gain).
-  struct Voice {
-    MonoGrain *grain;
-    float *envelope;
-    int begin, end;
-    Playhead h;
+  // A grain during one frame (see FrameVoice), and its outputs from..to of the chunk walked
+  // last, interpolated, before envelope and gain.
+  struct Voice : FrameVoice<MonoGrain> {
     float newest, previous, oldest;
-    int from, to;
     alignas(16) float out[kChunk];
+    void hold();
+    void keep();
   };
   // Renders one frame of the grains, reading source frames with the Value (one frame's value,
   // or four lanes' at once) and adding each voice's enveloped outputs with mix(voice, index, values).
   template <typename Value, typename Mix>
   static void synthesize(MonoGrain *const *grains, int count, Value value, Mix mix);
-  // Renders one frame of the voices and hands their state back to their grains.
+  // Renders one frame of the voices.
   template <typename Value, typename Mix> static void render(Voice *voices, int count, Value value, Mix mix);
   template <typename Value> static void walkAlone(Voice &v, int first, Value value);
   template <int kVectors, typename Value> static void walkTogether(Voice *const *voices, int count, int chunk, Value value);

@@ -19,85 +19,53 @@ StereoGrain::StereoGrain() = default;
 
 StereoGrain::~StereoGrain() { setSample(nullptr); }
 
+void StereoGrain::synthesize(StereoGrain *const *grains, int count, float *left, float *right) {
+  renderInGroups<Voice>(grains, count, [left, right](Voice *voices, int n) { render(voices, n, left, right); });
+}
+
+void StereoGrain::Voice::hold() {
+  leftNewest = grain->mLeftNewest;
+  leftPrevious = grain->mLeftPrevious;
+  leftOldest = grain->mLeftOldest;
+  rightNewest = grain->mRightNewest;
+  rightPrevious = grain->mRightPrevious;
+  rightOldest = grain->mRightOldest;
+}
+
+void StereoGrain::Voice::keep() {
+  grain->mLeftNewest = leftNewest;
+  grain->mLeftPrevious = leftPrevious;
+  grain->mLeftOldest = leftOldest;
+  grain->mRightNewest = rightNewest;
+  grain->mRightPrevious = rightPrevious;
+  grain->mRightOldest = rightOldest;
+}
+
 // Each chunk of the frame is walked first, grain by grain or with the grains on straight
 // stretches side by side (walkTogether), into each voice's outputs; then every voice is mixed
 // into the frame's outputs in the order given.
-void StereoGrain::synthesize(StereoGrain *const *grains, int count, float *left, float *right) {
-  for (int next = 0; next < count;) {
-    Voice voices[kGroup];
-    int voiceCount = 0;
-    next = takeGroup(grains, count, next, kGroup, [&](StereoGrain *grain, float *envelope, int n) {
-      Voice &v = voices[voiceCount++];
-      v.grain = grain;
-      v.envelope = envelope;
-      v.begin = grain->mDelay;
-      v.end = grain->mDelay + n;
-      v.h = grain->playhead();
-      v.leftNewest = grain->mLeftNewest;
-      v.leftPrevious = grain->mLeftPrevious;
-      v.leftOldest = grain->mLeftOldest;
-      v.rightNewest = grain->mRightNewest;
-      v.rightPrevious = grain->mRightPrevious;
-      v.rightOldest = grain->mRightOldest;
-    });
-    render(voices, voiceCount, left, right);
-  }
-}
-
 void StereoGrain::render(Voice *voices, int voiceCount, float *left, float *right) {
-  int begin = INT_MAX, end = 0;
-  for (int g = 0; g < voiceCount; g++) {
-    begin = std::min(begin, voices[g].begin);
-    end = std::max(end, voices[g].end);
-  }
-  for (int first = begin; first < end; first += kChunk) {
-    const int chunk = std::min(kChunk, end - first);
-    // Grains of the first one's sample, if it has two channels, sounding through the whole
-    // chunk on a straight stretch walk together; the others alone.
-    Voice *together[kGroup];
-    int togetherCount = 0;
-    for (int g = 0; g < voiceCount; g++) {
-      Voice &v = voices[g];
-      v.from = std::max(first, v.begin);
-      v.to = std::min(first + chunk, v.end);
-      if (v.from == first && v.to == first + chunk && v.grain->mSample == voices[0].grain->mSample &&
-          v.grain->mSample->channels() == kChannels && straightAhead(v.h, chunk))
-        together[togetherCount++] = &v;
-      else if (v.from < v.to) walkAlone(v, first);
-    }
-    switch ((togetherCount + 1) / 2) {
-    case 0: break;
-    case 1:
-      if (togetherCount == 1) walkAlone(*together[0], first);
-      else walkTogether<1>(together, togetherCount, chunk);
-      break;
-    case 2: walkTogether<2>(together, togetherCount, chunk); break;
-    case 3: walkTogether<3>(together, togetherCount, chunk); break;
-    default: walkTogether<4>(together, togetherCount, chunk); break;
-    }
-    for (int g = 0; g < voiceCount; g++) {
-      const Voice &v = voices[g];
-      const float gainLeft = v.grain->mGainLeft, gainRight = v.grain->mGainRight;
-      for (int j = v.from; j < v.to; j += 4) {
-        const float4 shape = simd_load(v.envelope + j);
-        simd_store(left + j, simd_load(left + j) + gainLeft * (shape * simd_load(v.left + (j - first))));
-        simd_store(right + j, simd_load(right + j) + gainRight * (shape * simd_load(v.right + (j - first))));
-      }
-    }
-  }
-  for (int g = 0; g < voiceCount; g++) {
-    const Voice &v = voices[g];
-    StereoGrain *grain = v.grain;
-    grain->keep(v.h);
-    grain->mLeftNewest = v.leftNewest;
-    grain->mLeftPrevious = v.leftPrevious;
-    grain->mLeftOldest = v.leftOldest;
-    grain->mRightNewest = v.rightNewest;
-    grain->mRightPrevious = v.rightPrevious;
-    grain->mRightOldest = v.rightOldest;
-    grain->endFrame(v.end - v.begin);
-    od::AudioThread::releaseFrame(v.envelope);
-  }
+  // Grains of the first one's sample, if it has two channels, can walk together.
+  const od::Sample *sample = voices[0].grain->mSample;
+  walkChunks(
+      voices, voiceCount, [sample](const Voice &v) { return v.grain->mSample == sample && sample->channels() == kChannels; },
+      walkAlone,
+      [](Voice *const *list, int count, int chunk) {
+        switch ((count + 1) / 2) {
+        case 1: walkTogether<1>(list, count, chunk); break;
+        case 2: walkTogether<2>(list, count, chunk); break;
+        case 3: walkTogether<3>(list, count, chunk); break;
+        default: walkTogether<4>(list, count, chunk); break;
+        }
+      },
+      [left, right](const Voice &v, int first) {
+        const float gainLeft = v.grain->mGainLeft, gainRight = v.grain->mGainRight;
+        for (int j = v.from; j < v.to; j += 4) {
+          const float4 shape = simd_load(v.envelope + j);
+          simd_store(left + j, simd_load(left + j) + gainLeft * (shape * simd_load(v.left + (j - first))));
+          simd_store(right + j, simd_load(right + j) + gainRight * (shape * simd_load(v.right + (j - first))));
+        }
+      });
 }
 
 void StereoGrain::walkAlone(Voice &v, int first) {
@@ -162,7 +130,7 @@ void StereoGrain::walkAlone(Voice &v, int first) {
 template <int kPairs> void StereoGrain::walkTogether(Voice *const *voices, int count, int chunk) {
   const float *data = voices[0]->grain->mSample->data();
   const long long channels = kChannels;
-  Playhead *heads[kGroup];
+  Playhead *heads[kGroupMost];
   for (int g = 0; g < count; g++) heads[g] = &voices[g]->h;
   PlayheadLanes walk[kPairs];
   long long behind[2 * kPairs];

@@ -15,26 +15,21 @@ public:
     StereoGrain *self = this;
     synthesize(&self, 1, left, right);
   }
-  // Grains rendered together, two a vector.
-  static constexpr int kGroup = 2 * kLanes;
   // Renders one host frame of each of `count` grains, adding them into the outputs one after
-  // another in the order given. Up to kGroup grains of one sample walk together.
+  // another in the order given. Up to kGroupMost grains of one sample walk together.
   static void synthesize(StereoGrain *const *grains, int count, float *left, float *right);
 
 private:
-  // A grain during one frame: its envelope, the outputs it fills, its read state in locals,
-  // and its outputs from..to of the chunk walked last (interpolated, before envelope and gain).
-  struct Voice {
-    StereoGrain *grain;
-    float *envelope;
-    int begin, end;
-    Playhead h;
+  // A grain during one frame (see FrameVoice), and its outputs from..to of the chunk walked
+  // last, interpolated, before envelope and gain.
+  struct Voice : FrameVoice<StereoGrain> {
     float leftNewest, leftPrevious, leftOldest, rightNewest, rightPrevious, rightOldest;
-    int from, to;
     alignas(16) float left[kChunk];
     alignas(16) float right[kChunk];
+    void hold();
+    void keep();
   };
-  // Renders one frame of the voices and hands their state back to their grains.
+  // Renders one frame of the voices.
   static void render(Voice *voices, int count, float *left, float *right);
   // Walks outputs from..to of one voice, at most kChunk, into its outputs from first.
   static void walkAlone(Voice &v, int first);
