@@ -1,7 +1,8 @@
 #pragma once
 
-// Lane helpers for the host's float4: exact floor, abs and select per lane (the int lanes, shuffles,
-// pair loads and mask tests are in dsp/Vector.h). Each lane gives exactly what the scalar function gives.
+// Lane helpers for the host's float4: exact floor, abs and select per lane (the int lanes,
+// shuffles, pair loads and mask tests are in dsp/Vector.h). Each lane gives exactly what the
+// scalar function gives.
 
 #include <dsp/Vector.h>
 

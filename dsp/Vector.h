@@ -1,8 +1,8 @@
 #pragma once
 
 // The vector operations the lane helpers are built on, each spelled once: conversions between
-// float and int lanes, a lane's bits, pair loads, lane shuffles and a mask test. GCC and clang both build
-// them from these builtins; everything else uses the helpers, never the builtins.
+// float and int lanes, a lane's bits, pair loads, lane shuffles and a mask test. GCC and clang
+// both build them from these builtins; everything else uses the helpers, never the builtins.
 
 #include <od/simd.h>
 
