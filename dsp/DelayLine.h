@@ -75,8 +75,8 @@ inline float4 readLinearWrappedGuarded(const float *line, int len, float4 positi
   const int4 n = truncateLanes(wrapped);
   const float4 f = wrapped - floatLanes(n);
   // The indices are never negative: as unsigned they need no sign extension.
-  const float4 pairs01 = loadPairs(line + (unsigned)n[0], line + (unsigned)n[1]);
-  const float4 pairs23 = loadPairs(line + (unsigned)n[2], line + (unsigned)n[3]);
+  const float4 pairs01 = pairLanes(line + (unsigned)n[0], line + (unsigned)n[1]);
+  const float4 pairs23 = pairLanes(line + (unsigned)n[2], line + (unsigned)n[3]);
   const float4 a = evenLanes(pairs01, pairs23);
   const float4 b = oddLanes(pairs01, pairs23);
   return a + (b - a) * f;

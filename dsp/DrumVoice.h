@@ -1,15 +1,16 @@
 #pragma once
 
-#include <algorithm>
-
 // The building blocks every drum voice is wired from: trigger edges, decaying envelopes,
-// phase oscillators with a half-cycle rational sine or a square, LCG noise and the
-// output saturator. Each voice file keeps only its own wiring and constants.
+// phase oscillators (alone or in a tuned pair; the metal voices' bank of squares is
+// dsp/SquareCluster.h) with a half-cycle rational sine or a square, a pair of high-passes,
+// LCG noise and the output saturator. Each voice file keeps only its own wiring and constants.
 
 #include <dsp/Clamp.h>
+#include <dsp/OnePole.h>
 #include <dsp/Saturator.h>
 #include <dsp/SineWindow.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -66,6 +67,20 @@ inline void advanceTunedPair(float &fundamental, float &overtone, float tune, fl
   advancePhaseAt(fundamental, f, maxFrequency, rate);
   advancePhaseAt(overtone, ratio * f, maxFrequency, rate);
 }
+
+// Two one-pole high-passes in series on one coefficient: each takes its input less its
+// one-pole low-pass memory.
+struct HighPassPair {
+  float memory1 = 0.0f;
+  float memory2 = 0.0f;
+
+  float step(float x, float k) {
+    memory1 = onePoleStep(memory1, x, k);
+    const float h1 = x - memory1;
+    memory2 = onePoleStep(memory2, h1, k);
+    return h1 - memory2;
+  }
+};
 
 // Square wave of a phase in cycles: +1 for the first half cycle, -1 for the second.
 inline float square(float phase) { return phase < 0.5f ? 1.0f : -1.0f; }

@@ -1,7 +1,8 @@
 #pragma once
 
-// Lane helpers for the host's float4: exact floor and abs per lane (the int lanes, shuffles
-// and mask tests are in dsp/Vector.h). Each lane gives exactly what the scalar function gives.
+// Lane helpers for the host's float4: exact floor, abs and select per lane (the int lanes,
+// shuffles, pair loads and mask tests are in dsp/Vector.h). Each lane gives exactly what the
+// scalar function gives.
 
 #include <dsp/Vector.h>
 
@@ -22,6 +23,9 @@ inline float4 floorNearUnit(float4 x) {
   const float4 belowOne = x < 0.0f ? simd_set(-1.0f) : signedZero;
   return x >= 1.0f ? simd_set(1.0f) : belowOne;
 }
+
+// mask ? a : b on each lane, the bits of the chosen value unchanged (mask lanes -1 or 0).
+inline float4 selectLanes(int4 mask, float4 a, float4 b) { return fromBits((bitsOf(a) & mask) | (bitsOf(b) & ~mask)); }
 
 // fabsf on each lane: the sign bit cleared.
 inline float4 absLanes(float4 x) { return fromBits(bitsOf(x) & ~bitsOf(simd_set(-0.0f))); }

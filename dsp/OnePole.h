@@ -16,6 +16,7 @@ inline float onePoleCoefficient(float a, float sampleRate) { return 1.0f - expf(
 // One smoothing step: value <- value + (target - value) * k.
 inline float onePoleStep(float value, float target, float k) { return value + (target - value) * k; }
 inline float4 onePoleStep(float4 value, float4 target, float k) { return value + (target - value) * k; }
+inline float4 onePoleStep(float4 value, float4 target, float4 k) { return value + (target - value) * k; }
 
 // Envelope follower step: towards `level` with `rise` when it is above the envelope, else `fall`.
 inline float followStep(float envelope, float level, float rise, float fall) {

@@ -33,11 +33,13 @@ inline float4 sineTurns(float4 theta) {
   return firstHalf ? window : -window;
 }
 
-// Cosine of a phase in turns: the sine a quarter turn later (theta + 0.25, less 1 from 1 up).
-inline float cosineTurns(float theta) {
-  float ahead = theta + 0.25f;
-  if (ahead >= 1.0f) ahead -= 1.0f;
-  return sineTurns(ahead);
+// A phase in turns a quarter turn later: theta + 0.25, less 1 from 1 up.
+inline float quarterTurnAhead(float theta) {
+  const float ahead = theta + 0.25f;
+  return ahead >= 1.0f ? ahead - 1.0f : ahead;
 }
+
+// Cosine of a phase in turns: the sine a quarter turn later.
+inline float cosineTurns(float theta) { return sineTurns(quarterTurnAhead(theta)); }
 
 } // namespace dsp

@@ -9,15 +9,21 @@
 #include <od/simd.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace dsp {
 
 // Score weights of the slope and curvature mismatch.
 constexpr float kSpliceSlopeWeight = 4.0f;
 constexpr float kSpliceCurvatureWeight = 2.0f;
-// Candidates scored per pass of the fast search, and the lanes 0..3 as ints.
-constexpr int kSpliceSearchChunk = 256;
+// Candidates of the fast search per block at most, the fewest a block is halved to, and the
+// lanes 0..3 as ints.
+constexpr int kSpliceBlock = 128;
+constexpr int kSpliceSmallestBlock = 8;
 const int4 kSpliceLaneIndex = {0, 1, 2, 3};
+// How far below the sample of a block's last start position the fill of its values reads: on
+// to the end of the vector the scoring reads last.
+constexpr int kSpliceFillReach = 6;
 
 // What both searches start from: the offset dX of the wrapping head, the last candidate
 // (none to search when 0 or less), the write position w and the other head's value, slope and
@@ -44,6 +50,53 @@ inline SpliceStart spliceStart(const float *line, int len, int writeIndex, float
   return s;
 }
 
+// The exponent bits of a float (0 for 0). Floats with field e lie on the grid 2^(e - 150),
+// and a multiple of that grid below 2^(e - 126) in size is a float of field e or lower.
+inline int exponentField(float x) {
+  int bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  return (bits >> 23) & 0xff;
+}
+
+// Whether the floats x(j) = fl(y(j)), j = j0 ... j1, move by exactly 1 per step, where the
+// y(j) move by exactly 1 per step, all one way, keep one sign and lie on the grid
+// 2^(grid - 150), 1/2 or finer; x0 and x1 are the two ends. Either both ends lie in one binade:
+// every x(j) is then y(j) rounded to that binade's grid, and a step of 1, an even number of
+// grid steps, moves the rounded value by exactly 1 (ties included); or neither end lies above
+// the grid's binade: nothing rounds, the ends bounding the values between. On return grid is
+// the grid the x(j) lie on.
+inline bool movesByWholeSteps(float x0, float x1, int &grid) {
+  const int e0 = exponentField(x0), e1 = exponentField(x1);
+  if (e0 != e1 && (e0 > grid || e1 > grid)) return false;
+  grid = e0 > grid ? e0 : grid;
+  grid = e1 > grid ? e1 : grid;
+  return true;
+}
+
+// Where candidate j's first read lands: sum(j) = base + j, start(j) = w - sum(j), and start(j)
+// wrapped once into the line.
+struct SpliceRead {
+  float sum, start, wrapped;
+};
+
+inline SpliceRead spliceRead(float w, float base, int j, int len) {
+  const float sum = base + (float)j;
+  const float start = w - sum;
+  return {sum, start, wrapReadPosition(start, len)};
+}
+
+// True when the start positions of j0 ... j1 (a and b) fall by exactly 1 from one to the next,
+// reading consecutive samples at one fraction: sum(j), start(j) and the wrapped position each
+// move by whole steps (start keeping one sign, so all or none wrap; w and j are whole numbers,
+// and every position far below 2^22), and every sample read, and its neighbour, lies in
+// kSpliceFillReach ... len - 1.
+inline bool spliceReadsRunEvenly(float base, const SpliceRead &a, const SpliceRead &b, int len) {
+  int grid = exponentField(base);
+  return movesByWholeSteps(a.sum, b.sum, grid) && (a.start < 0.0f) == (b.start < 0.0f) &&
+         movesByWholeSteps(a.start, b.start, grid) && movesByWholeSteps(a.wrapped, b.wrapped, grid) &&
+         truncToInt(b.wrapped) >= kSpliceFillReach && truncToInt(a.wrapped) + 1 < len;
+}
+
 // The search on a line of len samples written up to writeIndex - 1, with a window of
 // windowLength samples and offsets up to maxLag.
 //
@@ -51,12 +104,17 @@ inline SpliceStart spliceStart(const float *line, int len, int writeIndex, float
 // against the other head's value, slope and curvature over three consecutive samples, and
 // the first lowest score wins. At most maxLag + 1 candidates of three reads each.
 //
-// Four candidates run as the lanes of vectors. Each candidate's first read sits at
-// start(k) = w - (dX + 1 + k); its second and third reads, at start(k) - 1 and start(k) - 2,
-// are almost always the exact float positions start(k + 1) and start(k + 2), so one pass reads
-// every start position once and the scoring takes the three values from there. Where a
-// position differs in any bit (rounding), that candidate's reads are made at its own
-// positions, so every score, and the pick, is the one spliceSearchReference computes.
+// Four candidates run as the lanes of vectors, a block of them at a time. Each candidate's
+// first read sits at start(k) = w - (dX + 1 + k); its second and third reads, at start(k) - 1
+// and start(k) - 2, are almost always the exact float positions start(k + 1) and start(k + 2),
+// so a block reads every start position once and the scoring takes the three values from
+// there. Where a block's positions run evenly (spliceReadsRunEvenly; a block that does not is
+// halved, down to a few vectors) all share one fraction and the values come straight from
+// consecutive samples; elsewhere every position is computed and read on its own, and where a
+// candidate's second or third position differs in any bit (rounding) from the next start, its
+// reads are made at its own positions. So every score is the one spliceSearchReference
+// computes; and as each block's lowest score is taken only when below every earlier block's,
+// at its first candidate, so is the pick, ties included.
 inline float spliceSearch(const float *line, int len, int writeIndex, float windowLength, int maxLag, float phaseX,
                           float offsetY, float phaseY) {
   const SpliceStart from = spliceStart(line, len, writeIndex, windowLength, maxLag, phaseX, offsetY, phaseY);
@@ -65,57 +123,99 @@ inline float spliceSearch(const float *line, int len, int writeIndex, float wind
   const float dX = from.dX, w = from.w, r0 = from.r0;
   const float referenceSlope = from.slope, referenceCurvature = from.curvature;
 
-
   const float base = dX + 1.0f;
-  const int lastStart = lags + 2; // the start position of the last read
-  float4 bestScore = simd_set(INFINITY);
-  int4 bestK = {0, 0, 0, 0};
-  alignas(16) float position[kSpliceSearchChunk + 12];
-  alignas(16) float value[kSpliceSearchChunk + 12];
+  const float lastStart = (float)(lags + 2); // the candidate of the last start position read
+  int best = 0;
+  float bestScore = INFINITY;
+  // A block's values by candidate (first reads), where rounding moved them the second and
+  // third reads, and its scores.
+  alignas(16) float value[kSpliceBlock + 12];
+  alignas(16) float position[kSpliceBlock + 12];
+  alignas(16) float second[kSpliceBlock + 12];
+  alignas(16) float third[kSpliceBlock + 12];
+  alignas(16) float scores[kSpliceBlock + 4];
 
-  for (int first = 0; first <= lags; first += kSpliceSearchChunk) {
-    const int count = lags + 1 - first < kSpliceSearchChunk ? lags + 1 - first : kSpliceSearchChunk;
-    // Start positions and their values for first ... first + count + 1 (beyond lags + 2 the
-    // lanes repeat position lags + 2, which stays inside the line).
-    for (int m = 0; m < count + 8; m += 4) {
-      int4 k = first + m + kSpliceLaneIndex;
-      k = k > lastStart ? lastStart : k;
-      const float4 start = w - (base + floatLanes(k));
-      simd_store(position + m, start);
-      simd_store(value + m, readLinearWrappedDescending(line, len, start));
+  for (int first = 0, count; first <= lags; first += count) {
+    // The block's candidates read start positions first ... first + count + 1. Halved (to
+    // whole vectors) while those do not run evenly, down to the smallest block.
+    count = lags + 1 - first < kSpliceBlock ? lags + 1 - first : kSpliceBlock;
+    const SpliceRead head = spliceRead(w, base, first, len);
+    bool even = spliceReadsRunEvenly(base, head, spliceRead(w, base, first + count + 1, len), len);
+    while (!even && count > kSpliceSmallestBlock) {
+      count = (count / 2 + 3) & ~3;
+      even = spliceReadsRunEvenly(base, head, spliceRead(w, base, first + count + 1, len), len);
     }
-    for (int m = 0; m < count; m += 4) {
-      const int4 k = first + m + kSpliceLaneIndex;
-      const auto valid = k <= lags;
-      const float4 start = simd_load(position + m);
-      float4 c0 = simd_load(value + m);
-      float4 c1 = simd_load(value + m + 1);
-      float4 c2 = simd_load(value + m + 2);
-      const int4 shared = (bitsOf(start - 1.0f) == bitsOf(simd_load(position + m + 1)) &&
-                          bitsOf(start - 2.0f) == bitsOf(simd_load(position + m + 2))) ||
-                         !valid;
-      if (!allLanes(shared)) {
-        // Every lane read at its own positions (the shared lanes read the same samples).
-        c1 = readLinearWrapped(line, len, start - 1.0f);
-        c2 = readLinearWrapped(line, len, start - 2.0f);
+    const float *c1s = value + 1;
+    const float *c2s = value + 2;
+    if (even) {
+      // Sample n0 - j and its neighbour at the one fraction, for j = 0 ... count + 1 and on
+      // to the end of the vector the scoring reads last.
+      const int n0 = truncToInt(head.wrapped);
+      const float f = head.wrapped - (float)n0;
+      for (int m = 0; m < count + 5; m += 4) {
+        const float4 a = simd_load(line + n0 - m - 3);
+        const float4 b = simd_load(line + n0 - m - 2);
+        simd_store(value + m, reversedLanes(a + (b - a) * f));
       }
+    } else {
+      // Start positions and their values for first ... first + count + 1 (beyond lags + 2 the
+      // lanes repeat position lags + 2, which stays inside the line).
+      for (int m = 0; m < count + 8; m += 4) {
+        const float4 k = floatLanes(first + m + kSpliceLaneIndex);
+        const float4 start = w - (base + (k > lastStart ? lastStart : k));
+        simd_store(position + m, start);
+        simd_store(value + m, readLinearWrappedDescending(line, len, start));
+      }
+      for (int m = 0; m < count; m += 4) {
+        const float4 start = simd_load(position + m);
+        float4 c1 = simd_load(value + m + 1);
+        float4 c2 = simd_load(value + m + 2);
+        const int4 shared = (bitsOf(start - 1.0f) == bitsOf(simd_load(position + m + 1)) &&
+                             bitsOf(start - 2.0f) == bitsOf(simd_load(position + m + 2))) ||
+                            first + m + kSpliceLaneIndex > lags;
+        if (!allLanes(shared)) {
+          // Every lane read at its own positions (the shared lanes read the same samples).
+          c1 = readLinearWrapped(line, len, start - 1.0f);
+          c2 = readLinearWrapped(line, len, start - 2.0f);
+        }
+        simd_store(second + m, c1);
+        simd_store(third + m, c2);
+      }
+      c1s = second;
+      c2s = third;
+    }
+
+    // Every score of the block (lanes past its end none) and the lowest; where that is below
+    // every earlier block's, its first candidate is the best so far.
+    const auto scoreOf = [&](int m) {
+      const float4 c0 = simd_load(value + m);
+      const float4 c1 = simd_load(c1s + m);
+      const float4 c2 = simd_load(c2s + m);
       const float4 valueDiff = c0 - r0;
       const float4 slope = (c0 - c1) - referenceSlope;
       const float4 curvature = (c0 - 2.0f * c1 + c2) - referenceCurvature;
-      const float4 score = valueDiff * valueDiff + kSpliceSlopeWeight * slope * slope + kSpliceCurvatureWeight * curvature * curvature;
-      const auto better = score < bestScore && valid;
-      bestScore = better ? score : bestScore;
-      bestK = better ? k : bestK;
+      return valueDiff * valueDiff + kSpliceSlopeWeight * slope * slope + kSpliceCurvatureWeight * curvature * curvature;
+    };
+    float4 lowest = simd_set(INFINITY);
+    const int whole = count & ~3;
+    for (int m = 0; m < whole; m += 4) {
+      const float4 score = scoreOf(m);
+      simd_store(scores + m, score);
+      lowest = score < lowest ? score : lowest; // a NaN score leaves the lowest as it is
     }
-  }
-
-  // Each lane holds its first lowest score; the lowest of those, the first on a tie, wins.
-  int best = 0;
-  float lowest = INFINITY;
-  for (int lane = 0; lane < 4; lane++) {
-    if (bestScore[lane] < lowest || (bestScore[lane] == lowest && lowest < INFINITY && bestK[lane] < best)) {
-      lowest = bestScore[lane];
-      best = bestK[lane];
+    if (whole < count) {
+      const float4 score = whole + kSpliceLaneIndex < count ? scoreOf(whole) : simd_set(INFINITY);
+      simd_store(scores + whole, score);
+      lowest = score < lowest ? score : lowest;
+    }
+    const float lowest01 = lowest[0] < lowest[1] ? lowest[0] : lowest[1];
+    const float lowest23 = lowest[2] < lowest[3] ? lowest[2] : lowest[3];
+    const float blockLowest = lowest01 < lowest23 ? lowest01 : lowest23;
+    if (blockLowest < bestScore) {
+      bestScore = blockLowest;
+      int m = 0;
+      while (scores[m] != blockLowest) m++;
+      best = first + m;
     }
   }
   return (float)best;

@@ -5,6 +5,7 @@
 
 #include <dsp/Clamp.h>
 #include <dsp/Frame.h>
+#include <dsp/Lanes.h>
 
 #include <algorithm>
 
@@ -186,15 +187,19 @@ void Grain::generateHanningWindow(float *out, int count) {
 }
 
 // Linear fade-in over the first `fade` outputs, 1 in between, linear fade-out over the last
-// `fade`; follows remaining, so it keeps no state of its own.
+// `fade`; follows remaining, so it keeps no state of its own. Four outputs at a time, each lane
+// choosing its piece with int comparisons as a scalar would.
 void Grain::generateTrapezoidWindow(float *out, int count) {
   const float k = mFade > 0 ? 1.0f / (float)mFade : 0.0f; // no ramps without a fade
-  for (int i = 0; i < count; i++) {
-    const int r = mRemaining - i;
-    if (r < 0) out[i] = 0.0f;
-    else if (r < mFade) out[i] = (float)r * k;
-    else if (r < mDuration - mFade) out[i] = 1.0f;
-    else out[i] = (float)(mDuration - r) * k;
+  const int hold = mDuration - mFade;                      // remaining where the fade-out begins
+  const dsp::int4 offsets = {0, 1, 2, 3};
+  for (int i = 0; i < count; i += 4) {
+    const dsp::int4 r = (mRemaining - i) - offsets;
+    const float4 rising = dsp::floatLanes(r) * k;
+    const float4 falling = dsp::floatLanes(mDuration - r) * k;
+    const float4 inner = dsp::selectLanes(r < hold, simd_set(1.0f), falling);
+    const float4 ramp = dsp::selectLanes(r < mFade, rising, inner);
+    simd_store(out + i, dsp::selectLanes(r < 0, simd_set(0.0f), ramp));
   }
 }
 

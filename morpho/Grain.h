@@ -1,9 +1,13 @@
 #pragma once
 
+#include <od/AudioThread.h>
 #include <od/Sample.h>
 #include <od/config.h>
 
+#include <dsp/Vector.h>
+
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace morpho {
@@ -33,6 +37,9 @@ public:
 
   // Shortest grain, in output samples.
   static constexpr int kMinimumDuration = 64;
+  // Grains rendered together, a vector lane each, and the most grains in one group.
+  static constexpr int kLanes = 4;
+  static constexpr int kGroupMost = 2 * kLanes;
 
   Grain();
   virtual ~Grain();
@@ -129,6 +136,40 @@ protected:
     h.position += n;
     return h.step >= 0.0f ? -1 : 1;
   }
+  // The read state of grains walking straight stretches together: each grain takes `spread`
+  // neighbouring lanes (one per channel it reads), and lanes past the last grain repeat the
+  // first, so that every lane reads real frames.
+  struct PlayheadLanes {
+    dsp::int4 position;
+    float4 fraction;
+    float4 step;
+    dsp::int4 behind; // the offset from the position to the newest frame, as straightStep returns it
+  };
+  static PlayheadLanes lanes(Playhead *const *h, int count, int spread) {
+    PlayheadLanes l;
+    for (int lane = 0; lane < kLanes; lane++) {
+      const int grain = lane / spread;
+      const Playhead &g = *h[grain < count ? grain : 0];
+      l.position[lane] = g.position;
+      l.fraction[lane] = g.fraction;
+      l.step[lane] = g.step;
+      l.behind[lane] = g.step >= 0.0f ? -1 : 1;
+    }
+    return l;
+  }
+  static void keep(const PlayheadLanes &l, Playhead *const *h, int count, int spread) {
+    for (int grain = 0; grain < count; grain++) {
+      h[grain]->position = l.position[grain * spread];
+      h[grain]->fraction = l.fraction[grain * spread];
+    }
+  }
+  // straightStep on every lane: the same float and int arithmetic, each lane a grain.
+  static void straightStep(PlayheadLanes &l) {
+    const float4 t = l.step + l.fraction;
+    const dsp::int4 n = dsp::truncateLanes(t);
+    l.fraction = t - dsp::floatLanes(n);
+    l.position += n;
+  }
   // Moves the read position by one output sample and reads the source frames passed, at most
   // three; read(p) shifts the subclass's history and stores source frame p as the newest.
   template <typename Read> static void advance(Playhead &h, Read read);
@@ -137,6 +178,80 @@ protected:
   static constexpr int kChunk = 64;
   // Accounts for the `count` outputs just produced.
   void endFrame(int count);
+  // A grain's state during one frame of a group: its envelope, the outputs it fills (begin..end),
+  // those of the chunk being walked (from..to) and its read state in locals. A subclass's voice
+  // adds the interpolation history, taken from the grain by hold() and handed back by keep().
+  template <typename G> struct FrameVoice {
+    G *grain;
+    float *envelope;
+    int begin, end, from, to;
+    Playhead h;
+  };
+  // Renders one frame of every grain, in order, in groups of at most kGroupMost with
+  // render(voices, n). Each grain that sounds in this frame gets a scratch frame holding its
+  // envelope; one that gets none waits for the next host frame if its group is empty, and
+  // otherwise ends the group, whose rendering frees the frames it holds.
+  template <typename Voice, typename G, typename Render>
+  static void renderInGroups(G *const *grains, int count, Render render) {
+    for (int next = 0; next < count;) {
+      Voice voices[kGroupMost];
+      int taken = 0;
+      for (; next < count && taken < kGroupMost; next++) {
+        G *grain = grains[next];
+        const int n = grain->beginFrame();
+        if (n == 0) continue;
+        float *envelope = od::AudioThread::getFrame();
+        if (!envelope) {
+          if (taken > 0) break;
+          continue;
+        }
+        grain->generateEnvelope(envelope + grain->mDelay, n);
+        Voice &v = voices[taken++];
+        v.grain = grain;
+        v.envelope = envelope;
+        v.begin = grain->mDelay;
+        v.end = grain->mDelay + n;
+        v.h = grain->playhead();
+        v.hold();
+      }
+      if (taken > 0) render(voices, taken);
+      for (int g = 0; g < taken; g++) {
+        Voice &v = voices[g];
+        v.keep();
+        v.grain->keep(v.h);
+        v.grain->endFrame(v.end - v.begin);
+        od::AudioThread::releaseFrame(v.envelope);
+      }
+    }
+  }
+  // Renders a group's frame chunk by chunk. In each chunk every voice (a grain's state for the
+  // frame: begin..end, the outputs it fills; from..to, those of the chunk; h, its read state)
+  // that sounds through the whole chunk on a straight stretch and joins(v) is walked with the
+  // others like it by together(list, n, chunk) when there are several; the rest are walked
+  // alone(v, first). Then mix(v, first) adds each voice in the order of the group.
+  template <typename Voice, typename Joins, typename Alone, typename Together, typename Mix>
+  static void walkChunks(Voice *voices, int count, Joins joins, Alone alone, Together together, Mix mix) {
+    int begin = INT_MAX, end = 0;
+    for (int g = 0; g < count; g++) {
+      begin = std::min(begin, voices[g].begin);
+      end = std::max(end, voices[g].end);
+    }
+    for (int first = begin; first < end; first += kChunk) {
+      const int chunk = std::min(kChunk, end - first);
+      Voice *list[kGroupMost];
+      int listed = 0;
+      for (int g = 0; g < count; g++) {
+        Voice &v = voices[g];
+        v.from = std::max(first, v.begin);
+        v.to = std::min(first + chunk, v.end);
+        if (v.from == first && v.to == first + chunk && joins(v) && straightAhead(v.h, chunk)) list[listed++] = &v;
+        else if (v.from < v.to) alone(v, first);
+      }
+      if (listed == 1) alone(*list[0], first);
+      else if (listed > 1) together(list, listed, chunk);
+      for (int g = 0; g < count; g++) mix(voices[g], first);
+    }
+  }
   // wrapIndex for indices computed past the int range.
   int wrapWide(long long index) const { return wrapWide(index, mRegionStart, mRegionLength); }
   static int wrapWide(long long index, int regionStart, int regionLength);

@@ -182,13 +182,12 @@ void MorphoHead::renderMonoGrains() {
   if (channels != 1 && channels != 2) return;
   float *left = mLeftOut.buffer();
   float *right = mRightOut.buffer();
-  for (int i = 0; i < count; i++) {
-    MonoGrain *grain = mActiveMono[i];
-    if (channels == 2) grain->synthesizeFromStereo(left);
-    else if (mChannelCount == 2) grain->synthesizeFromMonoToStereo(left, right);
-    else grain->synthesizeFromMonoToMono(left);
-    if (!grain->isActive()) pushFree(grain);
-  }
+  // The grains add into the outputs in the order of the list.
+  if (channels == 2) MonoGrain::synthesizeFromStereo(mActiveMono, count, left);
+  else if (mChannelCount == 2) MonoGrain::synthesizeFromMonoToStereo(mActiveMono, count, left, right);
+  else MonoGrain::synthesizeFromMonoToMono(mActiveMono, count, left);
+  for (int i = 0; i < count; i++)
+    if (!mActiveMono[i]->isActive()) pushFree(mActiveMono[i]);
 }
 
 void MorphoHead::renderStereoGrains() {
@@ -198,11 +197,10 @@ void MorphoHead::renderStereoGrains() {
   sortByPosition(mActiveStereo, count);
   float *left = mLeftOut.buffer();
   float *right = mRightOut.buffer();
-  for (int i = 0; i < count; i++) {
-    StereoGrain *grain = mActiveStereo[i];
-    grain->synthesize(left, right);
-    if (!grain->isActive()) pushFree(grain);
-  }
+  // The grains add into the outputs in the order of the list.
+  StereoGrain::synthesize(mActiveStereo, count, left, right);
+  for (int i = 0; i < count; i++)
+    if (!mActiveStereo[i]->isActive()) pushFree(mActiveStereo[i]);
 }
 
 void MorphoHead::process() {

@@ -98,14 +98,7 @@ void checkAgainstLive(const ClassDescription &d, od::Object &object) {
   }
 }
 
-// Holds an object made elsewhere the way the host does.
-struct Hold {
-  explicit Hold(od::Object *made) : object(made) { object->attach(); }
-  ~Hold() { object->release(); }
-  od::Object *operator->() const { return object; }
-  od::Object &operator*() const { return *object; }
-  od::Object *object;
-};
+using Hold = qvztest::Held<od::Object>;
 
 const std::vector<std::pair<std::string, std::function<od::Object *()>>> &hostObjects() {
   static const std::vector<std::pair<std::string, std::function<od::Object *()>>> objects = {

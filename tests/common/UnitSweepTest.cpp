@@ -13,40 +13,21 @@
 
 namespace {
 
-using qvztest::Feeder;
 using qvztest::runFrame;
 
 constexpr int kFrames = 40;
 constexpr float kTestAmplitude = 0.5f;
 
-// Holds a fresh instance of a registered class with every inlet fed from the test.
-struct Rig {
-  explicit Rig(const qvztest::UnitEntry &entry) : object(entry.make()) {
-    object->attach();
-    for (int i = 0; i < object->inputCount(); i++) feeds.push_back(feeder.feed(*object->getInput(i)));
-  }
-  ~Rig() { object->release(); }
+// A fresh instance of a registered class with every inlet fed from the test.
+struct Rig : qvztest::FedObject {
+  explicit Rig(const qvztest::UnitEntry &entry) : FedObject(entry.make()) {}
 
   // Fills every inlet: a sine of its own frequency, or silence.
   void fill(int frame, bool silent) {
-    const int n = globalConfig.frameLength;
-    for (size_t i = 0; i < feeds.size(); i++)
-      for (int j = 0; j < n; j++)
-        feeds[i][j] = silent ? 0.0f : kTestAmplitude * sinf(0.01f * (float)(i + 1) * (float)(frame * n + j));
+    FedObject::fill(frame, [silent](int i, long k) {
+      return silent ? 0.0f : kTestAmplitude * sinf(0.01f * (float)(i + 1) * (float)k);
+    });
   }
-
-  std::vector<float> outputs() const {
-    std::vector<float> all;
-    for (int o = 0; o < object->outputCount(); o++) {
-      const float *b = object->getOutput(o)->buffer();
-      all.insert(all.end(), b, b + globalConfig.frameLength);
-    }
-    return all;
-  }
-
-  od::Object *object;
-  Feeder feeder;
-  std::vector<float *> feeds;
 };
 
 std::vector<float> render(const qvztest::UnitEntry &entry, int frames) {
@@ -56,8 +37,7 @@ std::vector<float> render(const qvztest::UnitEntry &entry, int frames) {
   for (int f = 0; f < frames; f++) {
     rig.fill(f, false);
     runFrame(*rig.object);
-    const std::vector<float> out = rig.outputs();
-    all.insert(all.end(), out.begin(), out.end());
+    rig.appendOutputs(all);
   }
   return all;
 }

@@ -65,11 +65,8 @@ TEST(Kick, TriggerEdges) {
   Held<Kick> held; // a gate high from construction strikes once, on its first sample
   held->mTune.setConstant(100.0f);
   held->mTrigger.setConstant(1.0f);
-  std::vector<float> gateHigh;
-  for (int f = 0; f < 4; f++) {
-    qvztest::runFrame(*held);
-    gateHigh.insert(gateHigh.end(), held->mOut.buffer(), held->mOut.buffer() + globalConfig.frameLength);
-  }
+  const std::vector<float> gateHigh =
+      qvztest::stream(*held, held->mOut, 4 * globalConfig.frameLength, qvztest::keepInputs);
   const std::vector<float> pulse = kick(100.0f, 0.0f, 0.0f, 0.0f, 0.0f, {0}, 512);
   for (int j = 0; j < 512; j++) ASSERT_EQ(gateHigh[j], pulse[j]) << j;
 

@@ -138,9 +138,15 @@ TEST(PitchShifterSearch, PicksExactlyWhatTheCandidateLoopPicks) {
         line[rng() % len] = NAN;
         line[rng() % len] = INFINITY;
       }
-      const int writeIndex = (int)(rng() % len);
-      // Wrapped heads land near either end of their cycle; some anywhere.
-      const float phaseX = trial % 3 == 0 ? u(rng) * 0.003f : trial % 3 == 1 ? 1.0f - u(rng) * 0.003f : u(rng);
+      // Some writes next to the line's ends, where reads wrap or reach the last sample.
+      const int nearEnd = trial / 5 % 8;
+      const int writeIndex = trial % 5 == 0 ? nearEnd : trial % 5 == 1 ? len - 1 - nearEnd : (int)(rng() % len);
+      // Wrapped heads land near either end of their cycle, some anywhere, some on exactly 0 or
+      // 1/2 (positions without a fraction, or with one bit of it).
+      const float phaseX = trial % 7 == 0 ? (float)(trial % 2) * 0.5f
+                           : trial % 3 == 0 ? u(rng) * 0.003f
+                           : trial % 3 == 1 ? 1.0f - u(rng) * 0.003f
+                                            : u(rng);
       const float offsetY = std::floor(u(rng) * (float)maxLag);
       const float phaseY = u(rng);
       const float expected = dsp::spliceSearchReference(line.data(), len, writeIndex, window, maxLag, phaseX, offsetY, phaseY);

@@ -6,39 +6,35 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
 using qvztest::Feeder;
 using qvztest::Held;
 using qvztest::rms;
-using qvztest::streamStereo;
+using qvztest::Stream;
 
 constexpr float kCentre = 0.70710677f;
 
 struct SpreaderRig {
   SpreaderRig() {
-    inL = feeder.feed(spreader->mInL);
-    inR = feeder.feed(spreader->mInR);
     for (int b = 0; b < 6; b++) {
       spreader->mPan[b].setConstant(0.0f);
       spreader->mLevel[b].setConstant(1.0f);
     }
   }
-  // Runs `samples` samples with left and right produced by the given functions of the index.
-  template <typename L, typename R> void run(int samples, L left, R right) {
-    l.clear();
-    r.clear();
-    streamStereo(*spreader, spreader->mOutL, spreader->mOutR, samples, l, r, [&](int start, int n) {
-      for (int j = 0; j < n; j++) {
-        inL[j] = left(start + j);
-        inR[j] = right(start + j);
-      }
-    });
+  // Runs `samples` samples from sample 0, left and right given as functions of the index.
+  void run(int samples, std::function<float(long)> left, std::function<float(long)> right) {
+    Stream stream(*spreader);
+    stream.drive(spreader->mInL, std::move(left));
+    stream.drive(spreader->mInR, std::move(right));
+    const std::vector<float> &outL = stream.record(spreader->mOutL), &outR = stream.record(spreader->mOutR);
+    stream.run(samples);
+    l.assign(outL.begin(), outL.begin() + samples);
+    r.assign(outR.begin(), outR.begin() + samples);
   }
   Held<BandSpreader> spreader;
-  Feeder feeder;
-  float *inL, *inR;
   std::vector<float> l, r;
 };
 

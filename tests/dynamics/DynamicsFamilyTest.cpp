@@ -32,7 +32,7 @@ QVZ_REGISTER_UNIT("BandSpreader", [] { return new BandSpreader(); }, 0.1f);
 namespace {
 
 using qvztest::ConfigScope;
-using qvztest::Feeder;
+using qvztest::Held;
 using qvztest::runFrame;
 
 struct Family {
@@ -62,26 +62,17 @@ bool isAudioInput(const std::string &name) { return name == "In" || name == "InL
 std::vector<float> render(const Family &unit, int frameLength, int samples) {
   ConfigScope scope(48000, frameLength);
   od::Random::seed(5);
-  od::Object *object = unit.make();
-  object->attach();
-  Feeder feeder;
-  std::vector<float *> feeds;
-  for (int i = 0; i < object->inputCount(); i++) feeds.push_back(feeder.feed(*object->getInput(i)));
+  qvztest::FedObject fed(unit.make());
+  od::Object &object = *fed.object;
   std::vector<float> all;
-  for (int start = 0; start < samples; start += frameLength) {
-    for (int i = 0; i < object->inputCount(); i++) {
-      const bool audio = isAudioInput(object->getInput(i)->name());
-      for (int j = 0; j < frameLength; j++) {
-        const int k = start + j;
-        feeds[i][j] = audio ? 0.7f * sinf(0.02f * (float)(i + 1) * (float)k)
-                            : 0.5f + 0.5f * sinf(0.3f * (float)(i + 1) + (float)(k / 256));
-      }
-    }
-    runFrame(*object);
-    for (int o = 0; o < object->outputCount(); o++)
-      all.insert(all.end(), object->getOutput(o)->buffer(), object->getOutput(o)->buffer() + frameLength);
+  for (int frame = 0; frame * frameLength < samples; frame++) {
+    fed.fill(frame, [&](int i, long k) {
+      return isAudioInput(object.getInput(i)->name()) ? 0.7f * sinf(0.02f * (float)(i + 1) * (float)k)
+                                                      : 0.5f + 0.5f * sinf(0.3f * (float)(i + 1) + (float)(k / 256));
+    });
+    runFrame(object);
+    fed.appendOutputs(all);
   }
-  object->release();
   return all;
 }
 
@@ -98,10 +89,7 @@ std::vector<float> byOutlet(const std::vector<float> &all, int outlets, int fram
 
 TEST(DynamicsFamily, StateCarriesAcrossFrameEdges) {
   for (const Family &unit : family()) {
-    od::Object *probe = unit.make();
-    probe->attach();
-    const int outlets = probe->outputCount();
-    probe->release();
+    const int outlets = Held<od::Object>(unit.make())->outputCount();
     const std::vector<float> whole = byOutlet(render(unit, 256, 2048), outlets, 256);
     const std::vector<float> split = byOutlet(render(unit, 32, 2048), outlets, 32);
     ASSERT_EQ(whole.size(), split.size());
@@ -113,8 +101,7 @@ TEST(DynamicsFamily, HostileControlValuesKeepTheOutputFinite) {
   for (const Family &unit : family()) {
     for (const std::string &control : unit.limitedControls) {
       for (float hostile : {NAN, INFINITY, -INFINITY, 1e30f, -1e30f}) {
-        od::Object *object = unit.make();
-        object->attach();
+        Held<od::Object> object(unit.make());
         for (int i = 0; i < object->inputCount(); i++) {
           od::Inlet *inlet = object->getInput(i);
           inlet->setConstant(isAudioInput(inlet->name()) ? 0.5f : 0.7f);
@@ -127,7 +114,6 @@ TEST(DynamicsFamily, HostileControlValuesKeepTheOutputFinite) {
               ASSERT_TRUE(std::isfinite(object->getOutput(o)->buffer()[j]))
                   << unit.name << " " << control << " = " << hostile;
         }
-        object->release();
       }
     }
   }
@@ -137,8 +123,7 @@ TEST(DynamicsFamily, OnlyWholeGroupsOfFourAreWritten) {
   for (int frameLength : {3, 6}) {
     ConfigScope scope(48000, frameLength);
     for (const Family &unit : family()) {
-      od::Object *object = unit.make();
-      object->attach();
+      Held<od::Object> object(unit.make());
       for (int i = 0; i < object->inputCount(); i++) object->getInput(i)->setConstant(0.5f);
       for (int o = 0; o < object->outputCount(); o++)
         for (int j = 0; j < 8; j++) object->getOutput(o)->buffer()[j] = 42.0f;
@@ -149,7 +134,6 @@ TEST(DynamicsFamily, OnlyWholeGroupsOfFourAreWritten) {
         for (int j = 0; j < written; j++) EXPECT_NE(out[j], 42.0f) << unit.name << " " << frameLength;
         for (int j = written; j < frameLength; j++) EXPECT_EQ(out[j], 42.0f) << unit.name << " " << frameLength;
       }
-      object->release();
     }
   }
 }

@@ -13,29 +13,25 @@ namespace {
 using qvztest::Feeder;
 using qvztest::Held;
 using qvztest::keepInputs;
+using qvztest::Stream;
 using qvztest::stream;
 
 // Small-signal gains: x2 and x1.15 into the line, x1.08 and x1.04 on the modulated tap.
 constexpr float kLineGain = 2.3f;
 constexpr float kWetGain = 1.08f * 1.04f;
 
+// A Lofi fed the ramp in[k] = slope x k, its output recorded.
 struct LofiRig {
-  explicit LofiRig(int waveform, float depth, float speed, float blend) {
-    in = feeder.feed(lofi->mIn);
+  LofiRig(int waveform, float depth, float speed, float blend, float slope) : out(stream.record(lofi->mOut)) {
     lofi->mWaveform.set(waveform);
     lofi->mDepth.setConstant(depth);
     lofi->mSpeed.setConstant(speed);
     lofi->mBlend.setConstant(blend);
-  }
-  // Runs `samples` samples of in[k] = slope x k.
-  std::vector<float> ramp(float slope, int samples) {
-    return stream(*lofi, lofi->mOut, samples, [&](int start, int n) {
-      for (int j = 0; j < n; j++) in[j] = slope * (float)(start + j);
-    });
+    stream.drive(lofi->mIn, [slope](long k) { return slope * (float)k; });
   }
   Held<Lofi> lofi;
-  Feeder feeder;
-  float *in;
+  Stream stream{*lofi};
+  const std::vector<float> &out;
 };
 
 TEST(Lofi, SilenceGivesExactSilence) {
@@ -52,11 +48,12 @@ TEST(Lofi, SilenceGivesExactSilence) {
 TEST(Lofi, FixedTapDelaysByTwoPointEightMilliseconds) {
   // A slow ramp stays below the compressor threshold and in the saturator's linear part, so
   // the fixed tap reads 2.3 x the ramp 134.4 samples ago.
-  LofiRig still(5, 0.0f, 0.0f, 0.0f);
-  LofiRig swung(4, 1.0f, 1.0f, 0.0f);
   const float slope = 1e-6f;
-  const std::vector<float> a = still.ramp(slope, 2000);
-  const std::vector<float> b = swung.ramp(slope, 2000);
+  LofiRig still(5, 0.0f, 0.0f, 0.0f, slope);
+  LofiRig swung(4, 1.0f, 1.0f, 0.0f, slope);
+  still.stream.run(2000);
+  swung.stream.run(2000);
+  const std::vector<float> &a = still.out, &b = swung.out;
   for (int i = 200; i < 2000; i += 97)
     EXPECT_NEAR(a[i], kLineGain * slope * ((float)i - 134.4f), 2e-7f) << "sample " << i;
   for (int i = 0; i < 134; i++) ASSERT_EQ(a[i], 0.0f) << "sample " << i;
@@ -98,12 +95,12 @@ TEST(Lofi, BlendCrossfadesToTheDarkenedModulatedTap) {
 // same ramp, divided by the ramp's slope at the wet tap.
 std::vector<float> swing(int waveform, float depth, float speed, int samples) {
   const float slope = 1e-7f;
-  LofiRig still(waveform, 0.0f, speed, 1.0f);
-  LofiRig moved(waveform, depth, speed, 1.0f);
-  const std::vector<float> a = still.ramp(slope, samples);
-  const std::vector<float> b = moved.ramp(slope, samples);
+  LofiRig still(waveform, 0.0f, speed, 1.0f, slope);
+  LofiRig moved(waveform, depth, speed, 1.0f, slope);
+  still.stream.run(samples);
+  moved.stream.run(samples);
   std::vector<float> delay(samples);
-  for (int i = 0; i < samples; i++) delay[i] = (a[i] - b[i]) / (slope * kLineGain * kWetGain);
+  for (int i = 0; i < samples; i++) delay[i] = (still.out[i] - moved.out[i]) / (slope * kLineGain * kWetGain);
   return delay;
 }
 
@@ -142,23 +139,18 @@ TEST(Lofi, SwitchingWaveformStartsFromTheCurrentOscillatorOutput) {
   // switch to the triangle: its smoother starts from the square's value, now scaled by the
   // triangle's 0.95 ms swing instead of 0.3 ms, and glides from there (8 ms).
   const float slope = 1e-7f;
-  LofiRig still(6, 0.0f, 0.5f, 1.0f);
-  LofiRig moved(6, 1.0f, 0.5f, 1.0f);
-  const int before = 128 * 205;
-  const std::vector<float> a0 = still.ramp(slope, before);
-  const std::vector<float> b0 = moved.ramp(slope, before);
+  LofiRig still(6, 0.0f, 0.5f, 1.0f, slope);
+  LofiRig moved(6, 1.0f, 0.5f, 1.0f, slope);
+  still.stream.run(128 * 205);
+  moved.stream.run(128 * 205);
   const float scale = slope * kLineGain * kWetGain;
-  const float squareDelay = (a0.back() - b0.back()) / scale;
+  const float squareDelay = (still.out.back() - moved.out.back()) / scale;
   ASSERT_GT(squareDelay, 14.0f);
   still.lofi->mWaveform.set(5);
   moved.lofi->mWaveform.set(5);
-  const std::vector<float> a1 = stream(*still.lofi, still.lofi->mOut, 128, [&](int start, int n) {
-    for (int j = 0; j < n; j++) still.in[j] = slope * (float)(before + start + j);
-  });
-  const std::vector<float> b1 = stream(*moved.lofi, moved.lofi->mOut, 128, [&](int start, int n) {
-    for (int j = 0; j < n; j++) moved.in[j] = slope * (float)(before + start + j);
-  });
-  const float triangleDelay = (a1.back() - b1.back()) / scale;
+  still.stream.run(128); // the ramp runs on
+  moved.stream.run(128);
+  const float triangleDelay = (still.out.back() - moved.out.back()) / scale;
   EXPECT_NEAR(triangleDelay, squareDelay * 0.95f / 0.3f, 2.5f);
 }
 

@@ -1,6 +1,8 @@
 #include "graphics/CatPhoto.h"
 #include "graphics/CatPhotoPixels.h"
 
+#include "support/Harness.h"
+
 #include <od/FrameBuffer.h>
 
 #include <gtest/gtest.h>
@@ -29,13 +31,7 @@ public:
   std::vector<Call> pixels, lines;
 };
 
-struct HeldPhoto {
-  HeldPhoto(int left, int bottom, int width, int height) : photo(new CatPhoto(left, bottom, width, height)) {
-    photo->attach();
-  }
-  ~HeldPhoto() { photo->release(); }
-  CatPhoto *photo;
-};
+using HeldPhoto = qvztest::Held<CatPhoto>;
 
 int picture(int r, int c) { return kPhotoPixels[r * kPhotoWidth + c]; }
 
@@ -54,7 +50,7 @@ TEST(CatPhoto, GreyRunsCentredInALargerWidget) {
   const int left = 5, bottom = 7;
   HeldPhoto w(left, bottom, 100, 80);
   RecordingFrameBuffer fb(120, 100, false);
-  w.photo->draw(fb);
+  w->draw(fb);
   EXPECT_TRUE(fb.pixels.empty());
   // Picture column c on x = left + 8 + c, row r on y = bottom + 71 - r; nothing else lit.
   for (int y = 0; y < fb.height(); y++)
@@ -84,7 +80,7 @@ TEST(CatPhoto, GreyRunsCentredInALargerWidget) {
 TEST(CatPhoto, SmallWidgetsCropWithoutScaling) {
   HeldPhoto w(3, 2, 50, 10);
   RecordingFrameBuffer fb(100, 100, false);
-  w.photo->draw(fb);
+  w->draw(fb);
   for (const auto &line : fb.lines) {
     EXPECT_GE(line.x0, 3);
     EXPECT_LE(line.x1, 3 + 49);
@@ -97,7 +93,7 @@ TEST(CatPhoto, SmallWidgetsCropWithoutScaling) {
   for (auto size : {std::pair<int, int>{84, 0}, {84, -5}, {0, 64}, {-10, 64}}) {
     HeldPhoto empty(0, 0, size.first, size.second);
     RecordingFrameBuffer none(100, 100, false);
-    empty.photo->draw(none);
+    empty->draw(none);
     EXPECT_TRUE(none.lines.empty() && none.pixels.empty()) << size.first << "x" << size.second;
   }
 }
@@ -106,7 +102,7 @@ TEST(CatPhoto, MonochromeDithersWithTheBayerMatrix) {
   const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
   HeldPhoto w(0, 0, 84, 64);
   RecordingFrameBuffer fb(84, 64, true);
-  w.photo->draw(fb);
+  w->draw(fb);
   EXPECT_TRUE(fb.lines.empty());
   for (const auto &p : fb.pixels) EXPECT_EQ(p.color, 15);
   for (int r = 0; r < kPhotoHeight; r++)

@@ -5,6 +5,7 @@
 #include <od/Sine.h>
 
 #include "support/Harness.h"
+#include "support/Stream.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,8 @@ namespace {
 constexpr int kRate = 48000;
 constexpr int kFrame = 128;
 
-template <typename T> std::vector<float> render(T &object, int samples) {
-  std::vector<float> out;
-  od::Outlet *outlet = object.getOutput("Out");
-  while ((int)out.size() < samples) {
-    qvztest::runFrame(object);
-    out.insert(out.end(), outlet->buffer(), outlet->buffer() + globalConfig.frameLength);
-  }
-  out.resize(samples);
-  return out;
+std::vector<float> render(od::Object &object, int samples) {
+  return qvztest::stream(object, *object.getOutput("Out"), samples, qvztest::keepInputs);
 }
 
 int risingZeroCrossings(const std::vector<float> &x) {
@@ -156,11 +150,8 @@ TEST(Clock, KeepsPulsesApartAndStopsOnARateThatIsNotPositive) {
 // Left and right outlets of a player over a number of frames.
 std::pair<std::vector<float>, std::vector<float>> play(od::Player &player, int frames) {
   std::vector<float> left, right;
-  for (int f = 0; f < frames; f++) {
-    qvztest::runFrame(player);
-    left.insert(left.end(), player.mLeftOut.buffer(), player.mLeftOut.buffer() + globalConfig.frameLength);
-    right.insert(right.end(), player.mRightOut.buffer(), player.mRightOut.buffer() + globalConfig.frameLength);
-  }
+  qvztest::streamStereo(player, player.mLeftOut, player.mRightOut, frames * globalConfig.frameLength, left, right,
+                        qvztest::keepInputs);
   return {left, right};
 }
 

@@ -11,46 +11,42 @@ export JACK_DEFAULT_SERVER=$server
 loop=24000 # samples between kicks at 48 kHz
 
 pids=()
-cleanup() {
-  exec 3>&-
+stop_all() {
+  exec 3>&- 2> /dev/null
   # Clients first, each gone before the next; the server last (it waits for its clients).
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
     kill "${pids[$i]}" 2> /dev/null
     wait "${pids[$i]}" 2> /dev/null
   done
-  rm -rf "$WORK"
+  pids=()
+  rm -f commands
 }
-trap cleanup EXIT
+trap 'stop_all; rm -rf "$WORK"' EXIT
 
-# A long client timeout: on a loaded machine a late cycle must not get a client thrown out.
-jackd -n "$server" -R -t 10000 -d dummy -r 48000 -p 128 > jackd.log 2>&1 &
-pids+=($!)
-jack_wait -s "$server" -w -t 10 > /dev/null 2>&1 || { fail "the dummy JACK server did not start: $(cat jackd.log)"; exit 1; }
-
-# jalv reads commands from its standard input: a pipe kept open while the test runs. The
-# kick is short, so that every strike starts from silence.
-mkfifo commands
-jalv -x -n qvzdrums -c kick_decay=0.03 urn:quorvani:lv2:Drums < commands > jalv.log 2>&1 &
-pids+=($!)
-exec 3> commands
-jack_midiseq qvzseq "$loop" 0 36 2000 > /dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do
-  jack_lsp 2> /dev/null | grep -q '^qvzdrums:out_l$' && jack_lsp 2> /dev/null | grep -q '^qvzseq:' && break
-  sleep 0.2
-done
-jack_lsp | grep -q '^qvzdrums:out_l$' || { fail "jalv did not offer the kit's ports: $(cat jalv.log)"; exit 1; }
-jack_connect qvzseq:out qvzdrums:events || { fail "cannot connect the sequencer: $(jack_lsp)"; exit 1; }
-
-# On a busy machine the recorder's own disk thread can drop a cycle, which shows as a wrong
-# interval, and its client can fail to open: such a recording is made again, at most three
-# times in all. The kit and the sequencer must still be running each time.
+# One attempt: a fresh server, the kit in jalv, a sequencer looping a kick note, and a
+# recording of the kit. Returns 1 with the reason when the machine let it down.
 strikes_follow_notes() {
-  jack_lsp 2> /dev/null | grep -q '^qvzdrums:out_l$' || { fail "the kit is gone: $(cat jalv.log jackd.log)"; exit 1; }
-  if ! timeout 60 jack_rec -f kit.wav -d 3 -b 32 qvzdrums:out_l > rec.log 2>&1; then
-    echo "jack_rec did not record: $(head -3 rec.log)"
-    return 1
-  fi
+  # A long client timeout: on a loaded machine a late cycle must not get a client thrown out.
+  jackd -n "$server" -R -t 10000 -d dummy -r 48000 -p 128 > jackd.log 2>&1 &
+  pids+=($!)
+  jack_wait -s "$server" -w -t 10 > /dev/null 2>&1 || { echo "the dummy JACK server did not start: $(tail -3 jackd.log)"; return 1; }
+
+  # jalv reads commands from its standard input: a pipe kept open while the test runs. The
+  # kick is short, so that every strike starts from silence.
+  mkfifo commands
+  jalv -x -n qvzdrums -c kick_decay=0.03 urn:quorvani:lv2:Drums < commands > jalv.log 2>&1 &
+  pids+=($!)
+  exec 3> commands
+  jack_midiseq qvzseq "$loop" 0 36 2000 > /dev/null 2>&1 &
+  pids+=($!)
+  for _ in $(seq 50); do
+    jack_lsp 2> /dev/null | grep -q '^qvzdrums:out_l$' && jack_lsp 2> /dev/null | grep -q '^qvzseq:' && break
+    sleep 0.2
+  done
+  jack_lsp 2> /dev/null | grep -q '^qvzdrums:out_l$' || { echo "jalv did not offer the kit's ports: $(tail -3 jalv.log)"; return 1; }
+  jack_connect qvzseq:out qvzdrums:events || { echo "cannot connect the sequencer"; return 1; }
+
+  timeout 60 jack_rec -f kit.wav -d 3 -b 32 qvzdrums:out_l > rec.log 2>&1 || { echo "jack_rec did not record: $(head -3 rec.log)"; return 1; }
 
   # Onsets: the first sample of each strike after at least 1000 quiet samples.
   sox -V1 kit.wav -t f32 - | od -An -v -f -w4 | awk -v loop="$loop" '
@@ -67,8 +63,13 @@ strikes_follow_notes() {
       exit !(n >= 4 && good >= (n - 1) - 1)
   }'
 }
+
+# A real-time host on a busy machine can miss cycles (the recorder's disk thread drops one,
+# a client is thrown out, a client cannot open): the whole setup is made again, at most three
+# times in all. The timing check itself is never relaxed.
 for attempt in 1 2 3; do
   strikes_follow_notes && exit 0
+  stop_all
 done
 fail "strikes do not follow the notes' sample times; the server said: $(tail -5 jackd.log)"
 exit 1

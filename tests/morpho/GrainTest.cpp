@@ -4,9 +4,12 @@
 #include "morpho/SampleSupport.h"
 #include "support/Harness.h"
 
+#include <od/AudioThread.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -590,6 +593,72 @@ TEST(GrainSynthesis, SharedSineWindowGivesEveryGrainTheWindowItWouldComputeAlone
   EXPECT_GT(longTable->filled, 0);
   EXPECT_GE(compared, 5 * 70);
   EXPECT_TRUE(voices[4].shared.isActive()); // E is still sounding past the table's end
+}
+
+// Grains rendered as a group walk their straight stretches side by side; what the group adds
+// must be, to the bit, what its grains add one after another, in every layout, with grains
+// starting, ending, wrapping and reversing inside the frames.
+TEST(GrainSynthesis, AGroupAddsWhatItsGrainsAddOneByOne) {
+  ConfigScope scope(48000, 128);
+  const auto wave = [](int i, int c) { return std::sin(0.013f * (float)i * (float)(c + 1)) + 0.001f * (float)i; };
+  HeldSample mono(1, 6000, 48000.0f, wave), stereo(2, 6000, 48000.0f, wave);
+  struct Setup {
+    int regionStart, regionLength, position, size, delay;
+    float speed, pan;
+  };
+  const Setup setups[] = {{0, 6000, 1000, 900, 0, 1.37f, 0.0f},    {0, 6000, 4000, 1400, 8, -2.6f, 0.4f},
+                          {0, 6000, 2500, 700, 64, 0.31f, -0.3f},  {300, 500, 700, 1300, 0, 3.0f, 0.0f},
+                          {0, 6000, 5000, 1100, 120, -0.77f, 0.9f}, {0, 6000, 100, 600, 40, 7.25f, -1.0f},
+                          {0, 6000, 3000, 1600, 0, 1.0f, 0.2f}};
+  constexpr int kGrains = sizeof setups / sizeof setups[0];
+  for (int layout = 0; layout < 4; layout++) {
+    od::Sample *sample = layout < 2 ? mono.get() : stereo.get();
+    MonoGrain monoGroup[kGrains], monoAlone[kGrains];
+    StereoGrain stereoGroup[kGrains], stereoAlone[kGrains];
+    MonoGrain *monoList[kGrains];
+    StereoGrain *stereoList[kGrains];
+    for (int g = 0; g < kGrains; g++) {
+      const Setup &k = setups[g];
+      monoList[g] = &monoGroup[g];
+      stereoList[g] = &stereoGroup[g];
+      for (Grain *grain : {(Grain *)&monoGroup[g], (Grain *)&monoAlone[g], (Grain *)&stereoGroup[g], (Grain *)&stereoAlone[g]}) {
+        grain->setSample(sample);
+        grain->setRegion(k.regionStart, k.regionLength);
+        start(*grain, k.position, k.size, k.speed, 0.8f, k.pan, Grain::kTrapezoid, 100);
+        grain->setDelay(k.delay);
+      }
+    }
+    std::vector<float> left(128), right(128), expectedLeft(128), expectedRight(128);
+    for (int frame = 0; frame < 13; frame++) {
+      for (std::vector<float> *v : {&left, &right, &expectedLeft, &expectedRight}) std::fill(v->begin(), v->end(), 0.0f);
+      // In frame 2 the scratch pool has one frame left: the grains take turns with it.
+      std::vector<float *> held;
+      if (frame == 2) {
+        while (float *f = od::AudioThread::getFrame()) held.push_back(f);
+        od::AudioThread::releaseFrame(held.back());
+        held.pop_back();
+      }
+      if (layout == 0) MonoGrain::synthesizeFromMonoToMono(monoList, kGrains, left.data());
+      else if (layout == 1) MonoGrain::synthesizeFromMonoToStereo(monoList, kGrains, left.data(), right.data());
+      else if (layout == 2) MonoGrain::synthesizeFromStereo(monoList, kGrains, left.data());
+      else StereoGrain::synthesize(stereoList, kGrains, left.data(), right.data());
+      for (int g = 0; g < kGrains; g++) {
+        if (layout == 0) monoAlone[g].synthesizeFromMonoToMono(expectedLeft.data());
+        else if (layout == 1) monoAlone[g].synthesizeFromMonoToStereo(expectedLeft.data(), expectedRight.data());
+        else if (layout == 2) monoAlone[g].synthesizeFromStereo(expectedLeft.data());
+        else stereoAlone[g].synthesize(expectedLeft.data(), expectedRight.data());
+      }
+      for (float *f : held) od::AudioThread::releaseFrame(f);
+      ASSERT_EQ(0, std::memcmp(left.data(), expectedLeft.data(), 128 * sizeof(float))) << layout << " frame " << frame;
+      ASSERT_EQ(0, std::memcmp(right.data(), expectedRight.data(), 128 * sizeof(float))) << layout << " frame " << frame;
+      int sounding = 0;
+      for (int g = 0; g < kGrains; g++) sounding += layout < 3 ? monoGroup[g].isActive() : stereoGroup[g].isActive();
+      if (frame == 3) {
+        EXPECT_EQ(sounding, kGrains) << layout; // every grain sounds through frame 3
+      }
+    }
+    EXPECT_NE(expectedLeft[0], 0.0f) << layout; // the grains sounded through frame 12 too
+  }
 }
 
 } // namespace

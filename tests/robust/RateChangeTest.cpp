@@ -36,10 +36,7 @@ std::vector<float> runBuiltAt44k(const qvztest::UnitEntry &entry, int runRate) {
   for (; frame < kFrames; frame++) {
     rig.fill(v, frame);
     qvztest::runFrame(*rig.object);
-    for (int o = 0; o < rig.object->outputCount(); o++) {
-      const float *b = rig.object->getOutput(o)->buffer();
-      recorded.insert(recorded.end(), b, b + kFrameLength);
-    }
+    rig.appendOutputs(recorded);
   }
   for (int frameLength : {od::kMaxFrameLength, 7, 1, 333}) {
     od::configure(runRate, frameLength);

@@ -73,17 +73,8 @@ inline std::string formatFloat(float v) {
 }
 
 // A unit built from its registry entry, every inlet connected to a feed the test fills.
-struct Rig {
-  explicit Rig(const qvztest::UnitEntry &unit) : entry(unit) {
-    const size_t before = od::BigHeap::inUse();
-    object = entry.make();
-    object->attach();
-    heapBytes = od::BigHeap::inUse() - before;
-    for (int i = 0; i < object->inputCount(); i++) feeds.push_back(feeder.feed(*object->getInput(i)));
-  }
-  ~Rig() { object->release(); }
-  Rig(const Rig &) = delete;
-  Rig &operator=(const Rig &) = delete;
+struct Rig : qvztest::FedObject {
+  explicit Rig(const qvztest::UnitEntry &unit) : Rig(unit, od::BigHeap::inUse()) {}
 
   // Seconds of audio the unit's delay memory can hold (an upper bound on its longest line).
   float heapSeconds() const { return (float)heapBytes / (4.0f * (float)globalConfig.sampleRate); }
@@ -99,33 +90,9 @@ struct Rig {
   // Fills the inlets for one frame: in-range vectors wobble around their value so audio
   // paths see a signal; edge and hostile values are held exactly.
   void fill(const ControlVector &v, long frameIndex) {
-    const int n = globalConfig.frameLength;
-    for (size_t i = 0; i < feeds.size(); i++) {
-      float *b = feeds[i];
-      for (int j = 0; j < n; j++) {
-        if (v.kind == Kind::InRange) {
-          const float t = (float)(frameIndex * n + j) * (0.013f * (float)(i + 1));
-          b[j] = v.inlets[i] + 0.25f * sinf(t);
-        } else {
-          b[j] = v.inlets[i];
-        }
-      }
-    }
-  }
-
-  void fillSilence() {
-    for (float *b : feeds)
-      for (int j = 0; j < globalConfig.frameLength; j++) b[j] = 0.0f;
-  }
-
-  // The first outlet sample of this frame that is not finite, or -1.
-  int firstNonFinite() const {
-    for (int o = 0; o < object->outputCount(); o++) {
-      const float *b = object->getOutput(o)->buffer();
-      for (int j = 0; j < globalConfig.frameLength; j++)
-        if (!std::isfinite(b[j])) return o * od::kMaxFrameLength + j;
-    }
-    return -1;
+    FedObject::fill(frameIndex, [&v](int i, long k) {
+      return v.kind == Kind::InRange ? v.inlets[i] + 0.25f * sinf((float)k * (0.013f * (float)(i + 1))) : v.inlets[i];
+    });
   }
 
   std::string describe(const ControlVector &v) const {
@@ -142,10 +109,11 @@ struct Rig {
   }
 
   const qvztest::UnitEntry &entry;
-  od::Object *object;
-  size_t heapBytes = 0;
-  qvztest::Feeder feeder;
-  std::vector<float *> feeds;
+  const size_t heapBytes; // what making the unit took from the heap
+
+private:
+  Rig(const qvztest::UnitEntry &unit, size_t heapBefore)
+      : FedObject(unit.make()), entry(unit), heapBytes(od::BigHeap::inUse() - heapBefore) {}
 };
 
 // Draws control vectors for a unit from a seed; the same seed gives the same vectors.

@@ -259,10 +259,7 @@ std::vector<float> runEveryClass() {
     for (long frame = 0; frame < kFramesPerClass; frame++) {
       rig.fill(v, frame);
       runFrame(*rig.object);
-      for (int o = 0; o < rig.object->outputCount(); o++) {
-        const float *b = rig.object->getOutput(o)->buffer();
-        produced.insert(produced.end(), b, b + 64);
-      }
+      rig.appendOutputs(produced);
     }
   }
   return produced;

@@ -7,6 +7,7 @@
 #include <od/Unit.h>
 #include <od/config.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -60,6 +61,53 @@ template <typename T> struct Held {
   T *operator->() const { return object; }
   T &operator*() const { return *object; }
   T *object;
+};
+
+// An object made elsewhere (a registry or family factory), held, with every inlet fed
+// from the test: feeds[i] is inlet i's frame.
+struct FedObject {
+  explicit FedObject(od::Object *made) : held(made), object(made) {
+    for (int i = 0; i < object->inputCount(); i++) feeds.push_back(feeder.feed(*object->getInput(i)));
+  }
+
+  // Writes one frame of every inlet: feeds[i][j] = signal(i, frameIndex x frame length + j).
+  template <typename Signal> void fill(long frameIndex, Signal signal) {
+    const int n = globalConfig.frameLength;
+    for (size_t i = 0; i < feeds.size(); i++)
+      for (int j = 0; j < n; j++) feeds[i][j] = signal((int)i, frameIndex * n + j);
+  }
+  void fillSilence() {
+    fill(0, [](int, long) { return 0.0f; });
+  }
+
+  // Appends this frame of every outlet, one after another.
+  void appendOutputs(std::vector<float> &into) const {
+    for (int o = 0; o < object->outputCount(); o++) {
+      const float *b = object->getOutput(o)->buffer();
+      into.insert(into.end(), b, b + globalConfig.frameLength);
+    }
+  }
+  std::vector<float> outputs() const {
+    std::vector<float> all;
+    appendOutputs(all);
+    return all;
+  }
+
+  // The first outlet sample of this frame that is not finite (outlet x kMaxFrameLength +
+  // sample), or -1.
+  int firstNonFinite() const {
+    for (int o = 0; o < object->outputCount(); o++) {
+      const float *b = object->getOutput(o)->buffer();
+      for (int j = 0; j < globalConfig.frameLength; j++)
+        if (!std::isfinite(b[j])) return o * od::kMaxFrameLength + j;
+    }
+    return -1;
+  }
+
+  Held<od::Object> held;
+  od::Object *object;
+  Feeder feeder;
+  std::vector<float *> feeds;
 };
 
 } // namespace qvztest

@@ -116,10 +116,13 @@ void Leslie::process() {
     mDrumSpeed = glide(mDrumSpeed, isFast ? kDrumFast : kDrumSlow, mDrumSpeedUp, mDrumSlowDown);
     mHornPhase = advanceTurns(mHornPhase, mHornSpeed / sr);
     mDrumPhase = advanceTurns(mDrumPhase, mDrumSpeed / sr);
-    const float sh = dsp::sineTurns(mHornPhase);
-    const float ch = dsp::cosineTurns(mHornPhase);
-    const float sd = dsp::sineTurns(mDrumPhase);
-    const float cd = dsp::cosineTurns(mDrumPhase);
+    // Sine and cosine of both rotors as the four lanes of one vector.
+    const float4 turns = {mHornPhase, dsp::quarterTurnAhead(mHornPhase), mDrumPhase, dsp::quarterTurnAhead(mDrumPhase)};
+    const float4 sines = dsp::sineTurns(turns);
+    const float sh = sines[0];
+    const float ch = sines[1];
+    const float sd = sines[2];
+    const float cd = sines[3];
 
     const float d = dsp::clampNanHigh(depth[i], 0.0f, 1.0f);
     const float w = (float)mWriteIndex;

@@ -6,6 +6,8 @@
 #include <dsp/DelayLine.h>
 #include <dsp/Frame.h>
 #include <dsp/Lagrange.h>
+#include <dsp/LaneSums.h>
+#include <dsp/Vector.h>
 #include <dsp/OnePole.h>
 
 #include <algorithm>
@@ -35,6 +37,23 @@ constexpr float kRetuneSeconds = 0.005f;
 constexpr float kTriggerThreshold = 0.5f;
 // The loop value is held in [-2, 2]; not a number gives -2.
 constexpr float kLoopLimit = 2.0f;
+
+// Each voice's lane of the loop read: the whole samples of its delay, its Lagrange weights
+// at the fraction (read between taps 1 and 2), and its loop gain.
+struct VoiceReads {
+  int whole[Pluck::kVoices];
+  float4 h0, h1, h2, h3, gain;
+
+  void tune(int voice, Pluck::Loop loop) {
+    whole[voice] = (int)loop.delay;
+    const dsp::Lagrange3Weights h = dsp::lagrange3Weights(loop.delay - (float)whole[voice] + 1.0f);
+    h0[voice] = h.h0;
+    h1[voice] = h.h1;
+    h2[voice] = h.h2;
+    h3[voice] = h.h3;
+    gain[voice] = loop.gain;
+  }
+};
 } // namespace
 
 Pluck::Pluck(float longestLoopSeconds) {
@@ -152,8 +171,14 @@ void Pluck::process() {
   const float highest = sr / kMinLoop;
   const int retuneTime = dsp::truncToInt(kRetuneSeconds * sr);
 
-  Loop loop[kVoices];
-  for (int k = 0; k < kVoices; k++) loop[k] = loopFor(mFrequency[k], c, kappa, len, sr);
+  // The four voices run as the four lanes of vectors, each lane with one voice's arithmetic.
+  // A voice's read taps and interpolation weights change only when its loop is retuned.
+  VoiceReads reads;
+  for (int k = 0; k < kVoices; k++) reads.tune(k, loopFor(mFrequency[k], c, kappa, len, sr));
+  float4 lowpass = simd_load(mLowpass);
+  float4 dcIn = simd_load(mDcIn);
+  float4 dcOut = simd_load(mDcOut);
+  const dsp::int4 voiceNumber = {0, 1, 2, 3};
 
   for (int i = 0; i < n; i++) {
     if (trigger[i] > kTriggerThreshold && mPreviousTrigger <= kTriggerThreshold) {
@@ -166,30 +191,34 @@ void Pluck::process() {
       else if (!(f <= highest)) f = highest;
       mFrequency[mCurrentVoice] = f;
       mRetuneCountdown--;
-      loop[mCurrentVoice] = loopFor(f, c, kappa, len, sr);
+      reads.tune(mCurrentVoice, loopFor(f, c, kappa, len, sr));
     }
 
     const int w = mWriteIndex;
-    float sum = 0.0f;
+    float4 y[4];
     for (int k = 0; k < kVoices; k++) {
       const float *line = mLine[k];
-      const int whole = (int)loop[k].delay;
-      const float x = loop[k].delay - (float)whole + 1.0f;
-      const float u = dsp::lagrange3(x, line[dsp::wrapIndex(w - (whole - 1), len)], line[dsp::wrapIndex(w - whole, len)],
-                                     line[dsp::wrapIndex(w - whole - 1, len)], line[dsp::wrapIndex(w - whole - 2, len)]);
-      const float lowpassed = c * mLowpass[k] + (1.0f - c) * u;
-      const float e = lowpassed - mDcIn[k] + kDcPole * mDcOut[k];
-      mLowpass[k] = lowpassed;
-      mDcIn[k] = lowpassed;
-      mDcOut[k] = e;
-      float v = e * loop[k].gain;
-      if (k == mCurrentVoice) v += in[i];
-      v = dsp::clampNanLow(v, -kLoopLimit, kLoopLimit);
-      mLine[k][w] = v;
-      sum += v;
+      const int whole = reads.whole[k];
+      y[0][k] = line[dsp::wrapIndex(w - (whole - 1), len)];
+      y[1][k] = line[dsp::wrapIndex(w - whole, len)];
+      y[2][k] = line[dsp::wrapIndex(w - whole - 1, len)];
+      y[3][k] = line[dsp::wrapIndex(w - whole - 2, len)];
     }
+    const float4 u = dsp::lagrange3(reads.h0, reads.h1, reads.h2, reads.h3, y[0], y[1], y[2], y[3]);
+    const float4 lowpassed = c * lowpass + (1.0f - c) * u;
+    const float4 e = lowpassed - dcIn + kDcPole * dcOut;
+    lowpass = lowpassed;
+    dcIn = lowpassed;
+    dcOut = e;
+    float4 v = e * reads.gain;
+    v = voiceNumber == mCurrentVoice ? v + in[i] : v; // the input excites the current voice
+    v = dsp::clampNanLow(v, -kLoopLimit, kLoopLimit);
+    for (int k = 0; k < kVoices; k++) mLine[k][w] = v[k];
+    out[i] = dsp::addLanesInOrder(0.0f, v); // the voices summed in order
     mWriteIndex = dsp::nextIndex(mWriteIndex, len);
-    out[i] = sum;
     mPreviousTrigger = trigger[i];
   }
+  simd_store(mLowpass, lowpass);
+  simd_store(mDcIn, dcIn);
+  simd_store(mDcOut, dcOut);
 }

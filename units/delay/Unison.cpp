@@ -3,6 +3,7 @@
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
 #include <dsp/Frame.h>
+#include <dsp/LaneSums.h>
 #include <dsp/OnePole.h>
 #include <dsp/TwoHeadReader.h>
 #include <od/FloatBlock.h>
@@ -20,13 +21,11 @@ constexpr float kCentsToLog = 0.000577622675f;
 // Each voice's share of the sums.
 constexpr float kVoiceGain = 0.25f;
 
-struct VoiceLayout {
-  float detune; // times the detune in cents
-  float pan;    // +1 right, -1 left
-  float delay;  // times the spread delay
-};
-constexpr VoiceLayout kLayout[Unison::kVoices] = {
-    {1.0f, 1.0f, 0.0f}, {-1.0f, -1.0f, 1.0f}, {-0.4f, -1.0f, 0.0f}, {0.4f, 1.0f, 1.0f}};
+// The voices' layout, one lane per voice: the detune (times the detune in cents), the pan
+// (+1 right, -1 left) and the delay (times the spread delay).
+const float4 kVoiceDetune = {1.0f, -1.0f, -0.4f, 0.4f};
+const float4 kVoicePan = {1.0f, -1.0f, -1.0f, 1.0f};
+const float4 kVoiceDelay = {0.0f, 1.0f, 0.0f, 1.0f};
 } // namespace
 
 Unison::Unison() {
@@ -72,35 +71,40 @@ void Unison::process() {
 
   const int len = mBufferLength;
   const float window = mWindowLength;
+  static_assert(kVoices == 4, "one voice per lane");
+  float4 phases = simd_load(mPhases);
+  float smoothedDetune = mSmoothedDetune;
+  float smoothedSpread = mSmoothedSpread;
+  int writeIndex = mWriteIndex;
 
   for (int i = 0; i < n; i++) {
     const float x = in[i];
-    mBuffer[mWriteIndex] = x;
+    mBuffer[writeIndex] = x;
 
-    mSmoothedDetune = dsp::onePoleStep(mSmoothedDetune, dsp::clampNanHigh(detune[i], 0.0f, kMaximumDetune), mDetuneSmoothing);
-    mSmoothedSpread = dsp::onePoleStep(mSmoothedSpread, dsp::clampNanHigh(spread[i], 0.0f, 1.0f), mSpreadSmoothing);
-    const float k = mSmoothedDetune * kCentsToLog;
-    const float base = (float)(mWriteIndex - 1);
+    smoothedDetune = dsp::onePoleStep(smoothedDetune, dsp::clampNanHigh(detune[i], 0.0f, kMaximumDetune), mDetuneSmoothing);
+    smoothedSpread = dsp::onePoleStep(smoothedSpread, dsp::clampNanHigh(spread[i], 0.0f, 1.0f), mSpreadSmoothing);
+    const float k = smoothedDetune * kCentsToLog;
+    const float base = (float)(writeIndex - 1);
 
-    float mono = 0.0f;
-    float left = 0.0f;
-    float right = 0.0f;
-    for (int j = 0; j < kVoices; j++) {
-      const VoiceLayout &voice = kLayout[j];
-      // -x - x^2/2 approximates 1 - e^x: the voice plays at the ratio e^x.
-      const float xj = k * voice.detune;
-      mPhases[j] = dsp::advancePhase(mPhases[j], (-xj - xj * xj / 2.0f) / window);
-      const float origin = base - mSmoothedSpread * mSpreadDelay * voice.delay;
-      const float y = dsp::twoHeadRead(mBuffer, len, origin, -window, mPhases[j]);
-      mono += kVoiceGain * y;
-      left += kVoiceGain * (1.0f - mSmoothedSpread * voice.pan) * y;
-      right += kVoiceGain * (1.0f + mSmoothedSpread * voice.pan) * y;
-    }
+    // The four voices as the four lanes, each lane with the arithmetic of one voice.
+    // -x - x^2/2 approximates 1 - e^x: the voice plays at the ratio e^x.
+    const float4 xj = k * kVoiceDetune;
+    phases = dsp::advancePhase(phases, (-xj - xj * xj / 2.0f) / window);
+    const float4 origin = base - smoothedSpread * mSpreadDelay * kVoiceDelay;
+    const float4 y = dsp::twoHeadRead(mBuffer, len, origin, -window, phases);
+    // The voices summed in order, as one at a time.
+    const float mono = dsp::addLanesInOrder(0.0f, kVoiceGain * y);
+    const float left = dsp::addLanesInOrder(0.0f, kVoiceGain * (1.0f - smoothedSpread * kVoicePan) * y);
+    const float right = dsp::addLanesInOrder(0.0f, kVoiceGain * (1.0f + smoothedSpread * kVoicePan) * y);
 
     const float b = dsp::clampNanHigh(blend[i], 0.0f, 1.0f);
     outL[i] = x + (left - x) * b;
     outR[i] = x + (right - x) * b;
     outMono[i] = x + (mono - x) * b;
-    mWriteIndex = dsp::nextIndex(mWriteIndex, len);
+    writeIndex = dsp::nextIndex(writeIndex, len);
   }
+  simd_store(mPhases, phases);
+  mSmoothedDetune = smoothedDetune;
+  mSmoothedSpread = smoothedSpread;
+  mWriteIndex = writeIndex;
 }

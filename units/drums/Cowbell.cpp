@@ -42,17 +42,12 @@ void Cowbell::render(int n, const float *trigger, const float *tune, float *out,
   }
 
   for (int i = 0; i < n; i++) {
-    if (mGate.strikes(trigger[i])) {
-      mPhase1 = 0.0f;
-      mPhase2 = 0.0f;
-      mBody.strike();
-      mClankLevel.strike();
-    }
-    const float body = mBody.step(bodyDecay);
-    const float clankLevel = mClankLevel.step(mClankDecay);
+    if (mGate.strikes(trigger[i])) mSquares.strike();
+    const float body = mSquares.body.step(bodyDecay);
+    const float clankLevel = mSquares.second.step(mClankDecay);
 
-    dsp::advanceTunedPair(mPhase1, mPhase2, tune[i], kSecondRatio, maxFrequency, sampleRate);
-    const float q = (dsp::square(mPhase1) + dsp::square(mPhase2)) / 2.0f;
+    mSquares.advance(tune[i], kSecondRatio, maxFrequency, sampleRate);
+    const float q = (dsp::square(mSquares.fundamental) + dsp::square(mSquares.overtone)) / 2.0f;
 
     mHighPass = dsp::onePoleStep(mHighPass, q, highPassStep);
     const float h = q - mHighPass;

@@ -14,10 +14,7 @@ public:
 private:
   void render(int n, const float *trigger, const float *tune, float *out, float sampleRate) OD_NONBLOCKING override;
 
-  float mPhase1 = 0.0f;
-  float mPhase2 = 0.0f;
-  dsp::DecayEnvelope mBody;
-  dsp::DecayEnvelope mClankLevel;
+  TunedPair mSquares; // the second envelope is the clank
   float mHighPass = 0.0f;
   float mLowPass = 0.0f;
   float mClankDecay = 0.0f;

@@ -3,6 +3,7 @@
 #include <dsp/Clamp.h>
 #include <dsp/Frame.h>
 #include <dsp/OnePole.h>
+#include <dsp/SquareCluster.h>
 
 #include <algorithm>
 #include <cmath>
@@ -61,8 +62,8 @@ void Cymbal::process() {
   mShort.level = dsp::clampNanLow(mShort.level, 0.0f, 1.0f);
   mLong.level = dsp::clampNanLow(mLong.level, 0.0f, 1.0f);
   mShortDecay = dsp::clampNanLow(mShortDecay, 0.0f, 1.0f);
-  mHighPass1 = clearedUnlessBounded(mHighPass1);
-  mHighPass2 = clearedUnlessBounded(mHighPass2);
+  mHighPass.memory1 = clearedUnlessBounded(mHighPass.memory1);
+  mHighPass.memory2 = clearedUnlessBounded(mHighPass.memory2);
   mResonator1 = clearedUnlessBounded(mResonator1);
   mResonator2 = clearedUnlessBounded(mResonator2);
   mNoiseHighPass = clearedUnlessBounded(mNoiseHighPass);
@@ -73,6 +74,7 @@ void Cymbal::process() {
   const float *tune = mTune.buffer();
   float *out = mOut.buffer();
 
+  dsp::SquareCluster squares(mPhases, kRatios);
   for (int i = 0; i < n; i++) {
     if (mGate.strikes(trigger[i])) { // the oscillators run on freely
       mShort.strike();
@@ -81,20 +83,13 @@ void Cymbal::process() {
     const float shortLevel = mShort.step(mShortDecay);
     const float longLevel = mLong.step(longDecay);
 
-    const float t = tune[i];
-    if (t >= 0.0f) { // a negative "Tune" freezes the squares
-      const float f = std::min(t, maxFrequency);
-      for (int k = 0; k < kOscillators; k++) dsp::advancePhaseAt(mPhases[k], f * kRatios[k], maxFrequency, rate);
-    }
+    squares.advanceTuned(tune[i], maxFrequency, rate);
     float q[kOscillators];
-    for (int k = 0; k < kOscillators; k++) q[k] = dsp::square(mPhases[k]);
+    squares.squares(q);
     const float metal = kSquareLevel * (q[0] + q[1] + q[2] + q[3] + q[4] + q[5]) +
                         kRingLevel * (q[0] * q[3] + q[1] * q[4] + q[2] * q[5]);
 
-    mHighPass1 = dsp::onePoleStep(mHighPass1, metal, highPassStep);
-    const float h1 = metal - mHighPass1;
-    mHighPass2 = dsp::onePoleStep(mHighPass2, h1, highPassStep);
-    const float h2 = h1 - mHighPass2;
+    const float h2 = mHighPass.step(metal, highPassStep);
 
     // Two-pole resonator with pole radius 0.99; an output at or beyond +-20 restarts it from 0.
     const float y = clearedUnlessBounded(metal + b * mResonator1 - kPoleSquared * mResonator2);
@@ -108,4 +103,5 @@ void Cymbal::process() {
 
     out[i] = dsp::drumSaturate(kClusterLevel * shortLevel * h2 + longLevel * (ring + noiseGain * sizzle));
   }
+  squares.store(mPhases);
 }

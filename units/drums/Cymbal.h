@@ -27,8 +27,7 @@ private:
   float mPhases[kOscillators] = {0.05f, 0.22f, 0.39f, 0.51f, 0.68f, 0.9f};
   dsp::DecayEnvelope mShort;
   dsp::DecayEnvelope mLong;
-  float mHighPass1 = 0.0f;
-  float mHighPass2 = 0.0f;
+  dsp::HighPassPair mHighPass;
   float mResonator1 = 0.0f; // last resonator output
   float mResonator2 = 0.0f; // the one before
   float mNoiseHighPass = 0.0f;

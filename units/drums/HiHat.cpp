@@ -3,6 +3,7 @@
 #include <dsp/Clamp.h>
 #include <dsp/Frame.h>
 #include <dsp/OnePole.h>
+#include <dsp/SquareCluster.h>
 
 #include <algorithm>
 
@@ -50,6 +51,7 @@ void HiHat::process() {
   const float tone = std::min(dsp::clampNanLow(mTone.buffer()[0], kMinTone, kMaxTone), maxFrequency);
   const float highPassStep = dsp::clampNanLow(dsp::onePoleCoefficient(kTwoPi * tone, sampleRate), 0.0f, 1.0f);
 
+  dsp::SquareCluster squares(mPhases, kRatios);
   for (int i = 0; i < n; i++) {
     if (mClosedGate.strikes(closedTrigger[i])) {
       mEnvelope.strike();
@@ -61,20 +63,14 @@ void HiHat::process() {
     }
     const float envelope = mEnvelope.step(mEnvelopeDecay);
 
-    const float t = tune[i];
-    if (t >= 0.0f) { // a negative "Tune" freezes the squares
-      const float f = std::min(t, maxFrequency);
-      for (int k = 0; k < kOscillators; k++) dsp::advancePhaseAt(mPhases[k], f * kRatios[k], maxFrequency, sampleRate);
-    }
+    squares.advanceTuned(tune[i], maxFrequency, sampleRate);
+    float q[kOscillators];
+    squares.squares(q);
     float sum = 0.0f;
-    for (int k = 0; k < kOscillators; k++) sum += dsp::square(mPhases[k]);
+    for (int k = 0; k < kOscillators; k++) sum += q[k];
     const float metal = sum * kMixScale;
 
-    mHighPass1 = dsp::onePoleStep(mHighPass1, metal, highPassStep);
-    const float h1 = metal - mHighPass1;
-    mHighPass2 = dsp::onePoleStep(mHighPass2, h1, highPassStep);
-    const float h2 = h1 - mHighPass2;
-
-    out[i] = kOutputLevel * (envelope * envelope) * h2;
+    out[i] = kOutputLevel * (envelope * envelope) * mHighPass.step(metal, highPassStep);
   }
+  squares.store(mPhases);
 }

@@ -28,8 +28,7 @@ private:
   float mPhases[kOscillators] = {0.0f, 0.17f, 0.31f, 0.47f, 0.61f, 0.83f};
   dsp::DecayEnvelope mEnvelope;
   float mEnvelopeDecay = 0.99f; // until the first strike chooses one
-  float mHighPass1 = 0.0f;
-  float mHighPass2 = 0.0f;
+  dsp::HighPassPair mHighPass;
   dsp::TriggerEdge mClosedGate;
   dsp::TriggerEdge mOpenGate;
 };

@@ -43,11 +43,7 @@ void Kick::render(int n, const float *trigger, const float *tune, float *out, fl
   const float pitchDecay = mPitchDecay;
   const float clickDecay = mClickDecay;
   dsp::TriggerEdge gate = mGate;
-  dsp::DecayEnvelope amplitudeEnvelope = mAmplitude;
-  dsp::DecayEnvelope pitchEnvelope = mPitch;
-  dsp::DecayEnvelope clickEnvelope = mClickLevel;
-  dsp::LcgNoise noiseSource = mNoise;
-  float cyclePhase = mPhase;
+  SweptSine sine = mSine;
   for (int start = 0; start < n; start += kBlock) {
     const int count = n - start < kBlock ? n - start : kBlock;
     const float *trig = trigger + start;
@@ -55,15 +51,11 @@ void Kick::render(int n, const float *trigger, const float *tune, float *out, fl
     bool strike[kBlock];
     for (int i = 0; i < count; i++) {
       strike[i] = gate.strikes(trig[i]);
-      if (strike[i]) {
-        amplitudeEnvelope.strike();
-        pitchEnvelope.strike();
-        clickEnvelope.strike();
-      }
-      amplitude[i] = amplitudeEnvelope.step(amplitudeDecay);
-      pitch[i] = pitchEnvelope.step(pitchDecay);
-      clickLevel[i] = clickEnvelope.step(clickDecay);
-      noise[i] = noiseSource.next(kClickNoiseScale);
+      if (strike[i]) sine.strike();
+      amplitude[i] = sine.amplitude.step(amplitudeDecay);
+      pitch[i] = sine.pitch.step(pitchDecay);
+      clickLevel[i] = sine.burst.step(clickDecay);
+      noise[i] = sine.noise.next(kClickNoiseScale);
     }
     // Phase steps f / rate; a negative (or NaN) "Tune" holds the phase.
     for (int i = 0; i < count; i += 4) {
@@ -75,9 +67,9 @@ void Kick::render(int n, const float *trigger, const float *tune, float *out, fl
     }
     float phase[kBlock];
     for (int i = 0; i < count; i++) {
-      if (strike[i]) cyclePhase = 0.0f;
-      if (tune[start + i] >= 0.0f) dsp::stepPhase(cyclePhase, step[i]);
-      phase[i] = cyclePhase;
+      if (strike[i]) sine.phase = 0.0f;
+      if (tune[start + i] >= 0.0f) dsp::stepPhase(sine.phase, step[i]);
+      phase[i] = sine.phase;
     }
     for (int i = 0; i < count; i += 4) {
       const float4 tone = dsp::sineTurns(simd_load(phase + i));
@@ -86,9 +78,5 @@ void Kick::render(int n, const float *trigger, const float *tune, float *out, fl
     }
   }
   mGate = gate;
-  mAmplitude = amplitudeEnvelope;
-  mPitch = pitchEnvelope;
-  mClickLevel = clickEnvelope;
-  mNoise = noiseSource;
-  mPhase = cyclePhase;
+  mSine = sine;
 }

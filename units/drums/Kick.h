@@ -16,11 +16,7 @@ public:
 private:
   void render(int n, const float *trigger, const float *tune, float *out, float sampleRate) OD_NONBLOCKING override;
 
-  float mPhase = 0.0f;
-  dsp::DecayEnvelope mAmplitude;
-  dsp::DecayEnvelope mPitch;
-  dsp::DecayEnvelope mClickLevel;
-  dsp::LcgNoise mNoise{0x01234567u};
+  SweptSine mSine{0x01234567u}; // the burst is the click
   float mPitchDecay = 0.0f;
   float mClickDecay = 0.0f;
 };

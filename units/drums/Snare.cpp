@@ -38,17 +38,12 @@ void Snare::render(int n, const float *trigger, const float *tune, float *out, f
   const float lowPassStep = dsp::onePoleCoefficient(kTwoPi * tone, sampleRate);
 
   for (int i = 0; i < n; i++) {
-    if (mGate.strikes(trigger[i])) {
-      mBodyPhase = 0.0f;
-      mOvertonePhase = 0.0f;
-      mBody.strike();
-      mWires.strike();
-    }
-    const float body = mBody.step(bodyDecay);
-    const float wires = mWires.step(wireDecay);
+    if (mGate.strikes(trigger[i])) mDrum.strike();
+    const float body = mDrum.body.step(bodyDecay);
+    const float wires = mDrum.second.step(wireDecay);
 
-    dsp::advanceTunedPair(mBodyPhase, mOvertonePhase, tune[i], kOvertoneRatio, maxFrequency, sampleRate);
-    const float drum = dsp::sineTurns(mBodyPhase) + kOvertoneLevel * dsp::sineTurns(mOvertonePhase);
+    mDrum.advance(tune[i], kOvertoneRatio, maxFrequency, sampleRate);
+    const float drum = dsp::sineTurns(mDrum.fundamental) + kOvertoneLevel * dsp::sineTurns(mDrum.overtone);
 
     const float noise = mNoise.next(kNoiseScale);
     mNoiseLowPass = dsp::onePoleStep(mNoiseLowPass, noise, lowPassStep);

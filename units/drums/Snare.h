@@ -15,10 +15,7 @@ public:
 private:
   void render(int n, const float *trigger, const float *tune, float *out, float sampleRate) OD_NONBLOCKING override;
 
-  float mBodyPhase = 0.0f;
-  float mOvertonePhase = 0.0f;
-  dsp::DecayEnvelope mBody;
-  dsp::DecayEnvelope mWires;
+  TunedPair mDrum; // the second envelope is the wires
   float mNoiseLowPass = 0.0f;
   dsp::LcgNoise mNoise{0x0BEEF001u};
 };

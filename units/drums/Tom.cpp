@@ -30,22 +30,20 @@ void Tom::render(int n, const float *trigger, const float *tune, float *out, flo
 
   for (int i = 0; i < n; i++) {
     if (mGate.strikes(trigger[i])) {
-      mPhase = 0.0f;
-      mAmplitude.strike();
-      mPitch.strike();
-      mStick.strike();
+      mSine.phase = 0.0f;
+      mSine.strike();
     }
-    const float amplitude = mAmplitude.step(amplitudeDecay);
-    const float pitch = mPitch.step(mPitchDecay);
-    const float stick = mStick.step(mStickDecay);
+    const float amplitude = mSine.amplitude.step(amplitudeDecay);
+    const float pitch = mSine.pitch.step(mPitchDecay);
+    const float stick = mSine.burst.step(mStickDecay);
 
     const float t = tune[i];
     if (t >= 0.0f) { // a negative "Tune" holds the phase
       const float f = std::min(t, maxFrequency) * (1.0f + bendDepth * pitch);
-      dsp::advancePhaseAt(mPhase, f, maxFrequency, sampleRate);
+      dsp::advancePhaseAt(mSine.phase, f, maxFrequency, sampleRate);
     }
-    const float tone = dsp::sineTurns(mPhase);
-    const float noise = mNoise.next(kStickNoiseScale);
+    const float tone = dsp::sineTurns(mSine.phase);
+    const float noise = mSine.noise.next(kStickNoiseScale);
 
     out[i] = dsp::drumSaturate(noise * stick + tone * amplitude);
   }

@@ -14,11 +14,7 @@ public:
 private:
   void render(int n, const float *trigger, const float *tune, float *out, float sampleRate) OD_NONBLOCKING override;
 
-  float mPhase = 0.0f;
-  dsp::DecayEnvelope mAmplitude;
-  dsp::DecayEnvelope mPitch;
-  dsp::DecayEnvelope mStick;
-  dsp::LcgNoise mNoise{0xD00D5EEDu};
+  SweptSine mSine{0xD00D5EEDu}; // the burst is the stick
   float mPitchDecay = 0.0f;
   float mStickDecay = 0.0f;
 };

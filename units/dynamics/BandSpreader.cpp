@@ -2,6 +2,7 @@
 
 #include <dsp/Clamp.h>
 #include <dsp/Frame.h>
+#include <dsp/LaneSums.h>
 #include <dsp/OnePole.h>
 #include <od/config.h>
 
@@ -51,26 +52,47 @@ void BandSpreader::process() {
     rightTarget[b] = sqrtf(0.5f + 0.5f * p) * v;
   }
 
+  // The corners' low-passes and the bands' gains run as vector lanes, each lane with the
+  // arithmetic of one: corners 0-3 in one vector and 4 alone; the left and the right gains
+  // of bands 0-3 in one vector each, and those of bands 4 and 5 in a third (left 4, left 5,
+  // right 4, right 5).
+  static_assert(kCorners == 5 && kBands == 6, "the lanes below");
+  float4 lowPass = simd_load(mLowPass);
+  float lowPassTop = mLowPass[4];
+  const float4 lowPassStep = simd_load(mLowPassStep);
+  const float lowPassStepTop = mLowPassStep[4];
+  float4 leftGain = simd_load(mLeftGain);
+  float4 rightGain = simd_load(mRightGain);
+  float4 topGains = {mLeftGain[4], mLeftGain[5], mRightGain[4], mRightGain[5]};
+  const float4 leftGoal = simd_load(leftTarget);
+  const float4 rightGoal = simd_load(rightTarget);
+  const float4 topGoals = {leftTarget[4], leftTarget[5], rightTarget[4], rightTarget[5]};
+
   for (int i = 0; i < n; i++) {
     const float mono = (inL[i] + inR[i]) * 0.5f;
     const float settled = dsp::finiteOrZero(mono); // the low-pass memories only take numbers
-    for (int c = 0; c < kCorners; c++) mLowPass[c] = dsp::onePoleStep(mLowPass[c], settled, mLowPassStep[c]);
+    lowPass = dsp::onePoleStep(lowPass, simd_set(settled), lowPassStep);
+    lowPassTop = dsp::onePoleStep(lowPassTop, settled, lowPassStepTop);
     // Each band is the difference of adjacent low-passes, so the six add up to the mono sum.
-    const float band[kBands] = {mLowPass[0],
-                                mLowPass[1] - mLowPass[0],
-                                mLowPass[2] - mLowPass[1],
-                                mLowPass[3] - mLowPass[2],
-                                mLowPass[4] - mLowPass[3],
-                                mono - mLowPass[4]};
-    float left = 0.0f;
-    float right = 0.0f;
-    for (int b = 0; b < kBands; b++) {
-      mLeftGain[b] = dsp::onePoleStep(mLeftGain[b], leftTarget[b], mGainStep);
-      mRightGain[b] = dsp::onePoleStep(mRightGain[b], rightTarget[b], mGainStep);
-      left += band[b] * mLeftGain[b];
-      right += band[b] * mRightGain[b];
-    }
-    outL[i] = left;
-    outR[i] = right;
+    const float4 band = {lowPass[0], lowPass[1] - lowPass[0], lowPass[2] - lowPass[1], lowPass[3] - lowPass[2]};
+    const float band4 = lowPassTop - lowPass[3];
+    const float band5 = mono - lowPassTop;
+    leftGain = dsp::onePoleStep(leftGain, leftGoal, mGainStep);
+    rightGain = dsp::onePoleStep(rightGain, rightGoal, mGainStep);
+    topGains = dsp::onePoleStep(topGains, topGoals, mGainStep);
+    // The bands summed in order, as one at a time.
+    const float4 left = band * leftGain;
+    const float4 right = band * rightGain;
+    const float4 top = float4{band4, band5, band4, band5} * topGains;
+    outL[i] = dsp::addLanesInOrder(0.0f, left) + top[0] + top[1];
+    outR[i] = dsp::addLanesInOrder(0.0f, right) + top[2] + top[3];
   }
+  simd_store(mLowPass, lowPass);
+  mLowPass[4] = lowPassTop;
+  simd_store(mLeftGain, leftGain);
+  simd_store(mRightGain, rightGain);
+  mLeftGain[4] = topGains[0];
+  mLeftGain[5] = topGains[1];
+  mRightGain[4] = topGains[2];
+  mRightGain[5] = topGains[3];
 }

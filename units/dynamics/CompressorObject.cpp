@@ -44,8 +44,8 @@ void CompressorObject::process() {
     float r = ratio[i];
     if (!(r >= 1.0f)) r = 1.0f;
     const float exponent = 1.0f / r - 1.0f;
-    const float candidate = powf(d / t, exponent);
-    const float target = t >= d ? 1.0f : candidate;
+    // Below the threshold the gain goes to 1; only above it is the power needed.
+    const float target = t >= d ? 1.0f : powf(d / t, exponent);
     gain = dsp::onePoleStep(gain, target, k);
     out[i] = gain * in[i];
   }

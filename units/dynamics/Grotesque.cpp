@@ -35,6 +35,9 @@ constexpr float kInputSpan = 4.5f;
 constexpr float kNoiseFloor = 0.0000002f;
 constexpr float kNoiseSpan = 0.00003f;
 constexpr float kOutputDrive = 1.15f;
+
+// fminf for two numbers that are not NaN (fminf is a library call).
+float lowerOf(float a, float b) { return a < b ? a : b; }
 } // namespace
 
 Grotesque::Grotesque() {
@@ -61,6 +64,7 @@ void Grotesque::process() {
   const float T = samplePeriod();
   const float pole = expf(kBlockerRate * T);
   const float ceiling = kCornerCeiling * (float)sampleRate();
+  od::RandomSource &random = od::Random::current(); // the running context's, for the whole frame
 
   for (int i = 0; i < n; i++) {
     const float h = dsp::clampNanLow(high[i], 0.0f, 1.0f);
@@ -68,8 +72,9 @@ void Grotesque::process() {
     const float g = dsp::clampNanLow(gain[i], 0.0f, 1.0f);
     const float inputLevel = dsp::clampNanLow(input[i], 0.0f, 1.0f);
 
-    const float lowPassCorner = fminf(kLowPassBase * powf(kLowPassSpan, h), ceiling);
-    const float highPassCorner = fminf(kHighPassBase * powf(kHighPassSpan, l), ceiling);
+    // The corners are positive numbers, so the lower of corner and ceiling is a comparison.
+    const float lowPassCorner = lowerOf(kLowPassBase * powf(kLowPassSpan, h), ceiling);
+    const float highPassCorner = lowerOf(kHighPassBase * powf(kHighPassSpan, l), ceiling);
     const float lowPassStep = 1.0f - expf(-dsp::kTwoPi * lowPassCorner * T);
     const float highPassStep = 1.0f - expf(-dsp::kTwoPi * highPassCorner * T);
 
@@ -79,7 +84,7 @@ void Grotesque::process() {
     const float inputGain = kInputFloor + kInputSpan * g2;
     const float noiseLevel = (kNoiseFloor + kNoiseSpan * (g2 * g)) * (1.0f - inputLevel);
 
-    const float noise = od::Random::generateFloat(-noiseLevel, noiseLevel);
+    const float noise = random.generateFloat(-noiseLevel, noiseLevel);
     const float x = noise + inputGain * (inputLevel * inputLevel) * in[i] + dsp::saturateClipped(feedback * mLoop);
     const float y = dsp::finiteOrZero(dsp::saturateClipped(x)); // the filters and the loop only see numbers
 

@@ -57,7 +57,11 @@ void Shaper::process() {
     const float t = dsp::clampNanLow((fast - slow) / (slow + kSlowFloor), -1.0f, 1.0f);
     const float attackAmount = dsp::clampNanLow(2.0f * (attack[i] - 0.5f), -1.0f, 1.0f);
     const float sustainAmount = dsp::clampNanLow(2.0f * (sustain[i] - 0.5f), -1.0f, 1.0f);
-    const float exponent = fmaxf(t, 0.0f) * attackAmount + fmaxf(-t, 0.0f) * sustainAmount;
+    // t is a number here, so its rise and fall parts are plain comparisons (fmaxf is a
+    // library call); the sign of a zero exponent does not reach expf's value of 1.
+    const float rise = t > 0.0f ? t : 0.0f;
+    const float fall = -t > 0.0f ? -t : 0.0f;
+    const float exponent = rise * attackAmount + fall * sustainAmount;
     gain = dsp::onePoleStep(gain, expf(kFifteenDb * exponent), mGainStep);
     out[i] = gain * x;
   }
