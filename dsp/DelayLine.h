@@ -58,6 +58,30 @@ inline float4 readLinearWrapped(const float *line, int len, float4 position) {
   return a + (b - a) * r.f;
 }
 
+// A guarded line: len samples followed by kLineGuard samples that mirror its first ones, so
+// that a read at any index n in [0, len] finds its neighbour at n + 1 without a wrap test. Its
+// memory holds len + kLineGuard floats, and every write goes through writeGuarded.
+constexpr int kLineGuard = 2;
+
+inline void writeGuarded(float *line, int len, int index, float value) {
+  line[index] = value;
+  if (index < kLineGuard) line[len + index] = value;
+}
+
+// readLinearWrapped at four positions of a guarded line, with the same values: each head's two
+// samples are one pair at its index.
+inline float4 readLinearWrappedGuarded(const float *line, int len, float4 position) {
+  const float4 wrapped = position < 0.0f ? position + (float)len : position;
+  const int4 n = truncateLanes(wrapped);
+  const float4 f = wrapped - floatLanes(n);
+  // The indices are never negative: as unsigned they need no sign extension.
+  const float4 pairs01 = pairLanes(line + (unsigned)n[0], line + (unsigned)n[1]);
+  const float4 pairs23 = pairLanes(line + (unsigned)n[2], line + (unsigned)n[3]);
+  const float4 a = evenLanes(pairs01, pairs23);
+  const float4 b = oddLanes(pairs01, pairs23);
+  return a + (b - a) * f;
+}
+
 // readLinearWrapped at four positions about one sample apart going back (lane l near p - l).
 // Where the indices are n0, n0 - 1, n0 - 2, n0 - 3 away from the line's ends, the samples
 // come from two vector loads; elsewhere lane by lane. The same values either way.

@@ -50,11 +50,21 @@ inline float4 oppositePhase(float4 phase) {
   return other >= 1.0f ? other - 1.0f : other;
 }
 
-inline float4 twoHeadRead(const float *line, int len, float4 origin, float span, float4 phase) {
+// The two heads weighted by the window, each read with `read` (a four-lane linear read).
+template <typename Read> inline float4 twoHeads(Read read, float4 origin, float span, float4 phase) {
   const float4 other = oppositePhase(phase);
-  const float4 valueA = readLinearWrapped(line, len, origin + phase * span);
-  const float4 valueB = readLinearWrapped(line, len, origin + other * span);
+  const float4 valueA = read(origin + phase * span);
+  const float4 valueB = read(origin + other * span);
   return valueA * sineWindow(phase) + valueB * sineWindow(other);
+}
+
+inline float4 twoHeadRead(const float *line, int len, float4 origin, float span, float4 phase) {
+  return twoHeads([=](float4 position) { return readLinearWrapped(line, len, position); }, origin, span, phase);
+}
+
+// twoHeadRead on a guarded line (dsp/DelayLine.h), with the same values.
+inline float4 twoHeadReadGuarded(const float *line, int len, float4 origin, float span, float4 phase) {
+  return twoHeads([=](float4 position) { return readLinearWrappedGuarded(line, len, position); }, origin, span, phase);
 }
 
 // Value of the two heads at `phase`:

@@ -32,14 +32,18 @@ inline int4 signBits(float4 x) { return bitsOf(x) & bitsOf(simd_set(-0.0f)); }
 // The lanes in reverse order: {x[3], x[2], x[1], x[0]}.
 inline float4 reversedLanes(float4 x) { return __builtin_shufflevector(x, x, 3, 2, 1, 0); }
 
-// {a[0], a[1], b[0], b[1]}: two neighbouring values from each of two places, loaded as pairs.
+// {a[0], a[1], b[0], b[1]}: two neighbouring values from each of two places, one 8-byte load each.
 inline float4 pairLanes(const float *a, const float *b) {
-  typedef float float2 __attribute__((vector_size(8)));
-  float2 low, high;
+  typedef double double2 __attribute__((vector_size(16)));
+  double low, high;
   std::memcpy(&low, a, sizeof low);
   std::memcpy(&high, b, sizeof high);
-  return __builtin_shufflevector(low, high, 0, 1, 2, 3);
+  return (float4)double2{low, high};
 }
+
+// The even and the odd lanes of two vectors: {x[0], x[2], y[0], y[2]}, {x[1], x[3], y[1], y[3]}.
+inline float4 evenLanes(float4 x, float4 y) { return __builtin_shufflevector(x, y, 0, 2, 4, 6); }
+inline float4 oddLanes(float4 x, float4 y) { return __builtin_shufflevector(x, y, 1, 3, 5, 7); }
 
 // The 4x4 block of rows a, b, c, d transposed in place: afterwards a = {a[0], b[0], c[0], d[0]},
 // b = {a[1], b[1], c[1], d[1]}, and so on.

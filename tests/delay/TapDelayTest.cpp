@@ -5,6 +5,7 @@
 #include "support/UnitRegistry.h"
 
 #include <od/BigHeap.h>
+#include <dsp/DelayLine.h>
 #include <dsp/Saturator.h>
 
 #include <gtest/gtest.h>
@@ -45,9 +46,9 @@ TEST(TapDelay, RegistersPortsInOrderAndSizesItsLine) {
   ASSERT_EQ(tap->outputCount(), 5);
   for (int k = 0; k < 13; k++) EXPECT_EQ(tap->getInput(k)->name(), inputs[k]);
   for (int k = 0; k < 5; k++) EXPECT_EQ(tap->getOutput(k)->name(), outputs[k]);
-  // 2.1 s at 48 kHz plus 8 samples of margin.
+  // 2.1 s at 48 kHz plus 8 samples of margin, and the guard that mirrors the line's start.
   EXPECT_EQ(tap->bufferLength(), 100808);
-  EXPECT_EQ(od::BigHeap::inUse() - before, 100808u * 4u);
+  EXPECT_EQ(od::BigHeap::inUse() - before, (100808u + dsp::kLineGuard) * 4u);
 }
 
 TEST(TapDelay, UnitRatioTapsAreFixedEchoesWithWindowGains) {

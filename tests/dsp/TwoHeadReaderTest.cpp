@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
 namespace {
@@ -42,6 +44,36 @@ TEST(DelayLine, APositionRoundingOntoTheLengthReadsIndexZero) {
   }
   // A position a little further below 0 stays inside the line and interpolates normally.
   EXPECT_EQ(dsp::readLinearWrapped(line.data(), len, -0.5f), 10.0f + (float)(len - 1) - 0.5f * (float)(len - 1));
+}
+
+TEST(DelayLine, AGuardedLineReadsWhatTheWrappedReadGives) {
+  // A line of every kind of sample (signed zeros, infinities, NaN, subnormals among them),
+  // written once plainly and once through the guard, read at positions across [-len, len),
+  // those a hair from 0, from len and from whole indices among them.
+  const int len = 100808;
+  std::vector<float> plain(len), guarded(len + dsp::kLineGuard, 42.0f);
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+  const float specials[] = {-0.0f, INFINITY, 0.0f, -INFINITY, NAN, 1e-40f};
+  for (int j = 0; j < len; j++) {
+    const float v = j % 97 < 6 ? specials[j % 97] : u(rng);
+    plain[j] = v;
+    dsp::writeGuarded(guarded.data(), len, j, v);
+  }
+  const float end = (float)len;
+  std::vector<float> positions = {0.0f, -1e-30f, -1e-6f, -1e-4f, -0.5f, -1.0f, 0.5f, 1.0f, 1.5f, 6.25f, end - 1.0f,
+                                  end - 0.5f, nextafterf(end, 0.0f), -end, nextafterf(-end, 0.0f), -end + 1.0f};
+  for (int j = 0; j < 200000; j++) positions.push_back(u(rng) * end);
+  for (int j = 0; j < 1000; j++) positions.push_back(nextafterf((float)j, (float)(j % 3) - 1.0f));
+  while (positions.size() % 4) positions.push_back(0.0f);
+  for (size_t j = 0; j < positions.size(); j += 4) {
+    const float4 p = simd_load(&positions[j]);
+    const float4 lanes = dsp::readLinearWrappedGuarded(guarded.data(), len, p);
+    for (int l = 0; l < 4; l++) {
+      const float got = lanes[l], want = dsp::readLinearWrapped(plain.data(), len, p[l]);
+      ASSERT_EQ(std::memcmp(&got, &want, sizeof want), 0) << p[l] << ": " << got << " for " << want;
+    }
+  }
 }
 
 TEST(TwoHeadReader, PhaseStaysInTheUnitInterval) {

@@ -4,9 +4,14 @@
 #include "support/Harness.h"
 #include "support/UnitRegistry.h"
 
+#include <dsp/Rounding.h>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
 
 QVZ_REGISTER_UNIT("BitCrush", [] { return new od::BitCrush(); });
 QVZ_REGISTER_UNIT("SoftClip", [] { return new od::SoftClip(); });
@@ -78,6 +83,34 @@ TEST(BitCrush, WritesNothingBelowFourSamples) {
   crush->mIn.setConstant(0.5f);
   runFrame(*crush);
   EXPECT_EQ(crush->mOut.buffer()[0], 42.0f);
+}
+
+TEST(BitCrush, InlineRoundingIsRoundfBitForBit) {
+  // Floats spread over every bit pattern, those within a few ulps of each half and each whole
+  // number (halves up to 2^23, where the last fractions are), and the edges from 2^22 to 2^24.
+  std::vector<float> values = {0.0f, -0.0f, INFINITY, -INFINITY, NAN, -NAN, 1e-45f, -1e-45f, 3e38f, -3e38f};
+  for (uint64_t bits = 0; bits <= 0xffffffffu; bits += 4099) {
+    float x;
+    const uint32_t b = (uint32_t)bits;
+    std::memcpy(&x, &b, sizeof x);
+    const bool signalling = std::isnan(x) && !(b & 0x400000u); // roundf quiets these; the unit never has one
+    if (!signalling) values.push_back(x);
+  }
+  const auto around = [&values](float centre, int ulps) {
+    float up = centre, down = centre;
+    for (int k = 0; k <= ulps; k++, up = nextafterf(up, INFINITY), down = nextafterf(down, -INFINITY))
+      values.insert(values.end(), {up, down, -up, -down});
+  };
+  for (int whole = 0; whole < 4096; whole++) {
+    around((float)whole + 0.5f, 4);
+    around((float)whole, 4);
+  }
+  for (float half = 0.5f; half < 8388608.0f; half *= 2.0f) around(half * 4097.0f, 4);
+  for (float edge : {4194304.0f, 8388608.0f, 16777216.0f}) around(edge, 64);
+  for (float x : values) {
+    const float got = dsp::roundHalfAway(x), want = roundf(x);
+    ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << x << " gives " << got << ", roundf " << want;
+  }
 }
 
 // x is In x Gain x 1.5; drive with In = x / 1.5 and Gain = 1.

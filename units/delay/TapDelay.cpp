@@ -9,6 +9,8 @@
 #include <dsp/Saturator.h>
 #include <dsp/TwoHeadReader.h>
 
+#include <algorithm>
+
 namespace {
 // Longest tap spacing and the reach of four taps at it, in seconds.
 constexpr float kMaxTime = 0.5f;
@@ -27,6 +29,8 @@ constexpr float kMaxFeedback = 0.95f;
 // Limit of the fed-back signal before the saturator.
 constexpr float kFeedbackDrive = 1.7f;
 constexpr float kReverseThreshold = 0.5f;
+// Samples whose phases are worked out ahead of their reads.
+constexpr int kChunk = 32;
 } // namespace
 
 TapDelay::TapDelay() {
@@ -55,7 +59,8 @@ TapDelay::TapDelay() {
   mWindowLength = kWindowSeconds * sr;
   mTimeSmoothing = dsp::onePoleCoefficient(kTimeRate, sr);
   mPitchSmoothing = dsp::onePoleCoefficient(kPitchRate, sr);
-  mMemory = od::FloatBlock(mBufferLength);
+  // The line and the guard that mirrors its first samples, so a head reads its pair at once.
+  mMemory = od::FloatBlock(mBufferLength + dsp::kLineGuard);
 }
 
 TapDelay::~TapDelay() = default;
@@ -95,31 +100,44 @@ void TapDelay::process() {
   const float timeSmoothing = mTimeSmoothing;
   const float pitchSmoothing = mPitchSmoothing;
 
-  for (int i = 0; i < n; i++) {
-    const float t = dsp::clampNanHigh(time[i], kMinTime, kMaxTime);
-    smoothedDelay = dsp::onePoleStep(smoothedDelay, t * sr, timeSmoothing);
-    const bool reversed = reverse[i] > kReverseThreshold;
-
-    float4 p = dsp::clampNanHigh(float4{pitch[0][i], pitch[1][i], pitch[2][i], pitch[3][i]}, -kMaxRatio, kMaxRatio);
-    if (reversed) p = -p;
-    ratio = dsp::onePoleStep(ratio, p, pitchSmoothing);
-    phase = dsp::advancePhase(phase, (1.0f - ratio) / window);
-    const float4 base = ((float)writeIndex - 1.0f) - tapNumber * smoothedDelay;
-    const float4 y = dsp::twoHeadRead(buffer, len, base, -window, phase);
-
-    float mix = 0.0f;
-    for (int k = 0; k < kTaps; k++) {
-      taps[k][i] = y[k];
-      mix += y[k] * level[k][i];
+  // A chunk of samples at a time: first the serial chains (the smoothed spacing, the ratios
+  // and the phases) for each sample of the chunk, then the taps' reads and the line's writes,
+  // in which no sample waits for the one before.
+  float4 bases[kChunk];
+  float4 phases[kChunk];
+  for (int first = 0; first < n; first += kChunk) {
+    const int count = std::min(kChunk, n - first);
+    int baseIndex = writeIndex;
+    for (int j = 0; j < count; j++) {
+      const int i = first + j;
+      const float t = dsp::clampNanHigh(time[i], kMinTime, kMaxTime);
+      smoothedDelay = dsp::onePoleStep(smoothedDelay, t * sr, timeSmoothing);
+      float4 p = dsp::clampNanHigh(float4{pitch[0][i], pitch[1][i], pitch[2][i], pitch[3][i]}, -kMaxRatio, kMaxRatio);
+      if (reverse[i] > kReverseThreshold) p = -p;
+      ratio = dsp::onePoleStep(ratio, p, pitchSmoothing);
+      phase = dsp::advancePhase(phase, (1.0f - ratio) / window);
+      phases[j] = phase;
+      bases[j] = ((float)baseIndex - 1.0f) - tapNumber * smoothedDelay;
+      baseIndex = dsp::nextIndex(baseIndex, len);
     }
 
-    const float fb = dsp::clampNanHigh(feedback[i], 0.0f, kMaxFeedback);
-    const float x = dsp::clampNanHigh(y[kTaps - 1] * fb, -kFeedbackDrive, kFeedbackDrive);
-    buffer[writeIndex] = in[i] + dsp::saturate(x);
+    for (int j = 0; j < count; j++) {
+      const int i = first + j;
+      const float4 y = dsp::twoHeadReadGuarded(buffer, len, bases[j], -window, phases[j]);
+      float mix = 0.0f;
+      for (int k = 0; k < kTaps; k++) {
+        taps[k][i] = y[k];
+        mix += y[k] * level[k][i];
+      }
 
-    const float beta = dsp::clampNanHigh(blend[i], 0.0f, 1.0f);
-    out[i] = in[i] + (mix - in[i]) * beta;
-    writeIndex = dsp::nextIndex(writeIndex, len);
+      const float fb = dsp::clampNanHigh(feedback[i], 0.0f, kMaxFeedback);
+      const float x = dsp::clampNanHigh(y[kTaps - 1] * fb, -kFeedbackDrive, kFeedbackDrive);
+      dsp::writeGuarded(buffer, len, writeIndex, in[i] + dsp::saturate(x));
+
+      const float beta = dsp::clampNanHigh(blend[i], 0.0f, 1.0f);
+      out[i] = in[i] + (mix - in[i]) * beta;
+      writeIndex = dsp::nextIndex(writeIndex, len);
+    }
   }
 
   simd_store(mTapRatio, ratio);

@@ -1,9 +1,9 @@
 #include "BitCrush.h"
 
-#include <dsp/Clamp.h>
 #include <dsp/Frame.h>
+#include <dsp/Rounding.h>
 
-#include <cmath>
+#include <climits>
 
 namespace od {
 
@@ -28,7 +28,14 @@ struct QuantisationTable {
 };
 constexpr QuantisationTable kQuantisation;
 
-int tableIndex(int bits) { return bits <= 0 ? 0 : (bits > 32 ? 32 : bits); }
+// The table row for a "BitDepth" sample: its truncation, 0 below 1 bit (NaN too), 32 from 32 up.
+int tableIndex(float bits) { return bits >= 1.0f ? (bits < 32.0f ? (int)bits : 32) : 0; }
+
+// Samples each value is held for an "SR" sample: its truncation, 1 below 1 (NaN too), and the
+// largest int from 2^31 up.
+int holdSamples(float samples) {
+  return samples >= 1.0f ? (samples < 2147483648.0f ? (int)samples : INT_MAX) : 1;
+}
 } // namespace
 
 BitCrush::BitCrush() {
@@ -52,11 +59,10 @@ void BitCrush::process() {
   int counter = mHoldCounter;
   float held = mHeldValue;
   for (int j = 0; j < n; j++) {
-    int hold = dsp::truncToInt(holdLength[j]);
-    if (hold < 1) hold = 1;
+    const int hold = holdSamples(holdLength[j]);
     if (counter == 0) {
-      const int index = tableIndex(dsp::truncToInt(bitDepth[j]));
-      held = roundf(in[j] * kQuantisation.scale[index]) * kQuantisation.inverse[index];
+      const int index = tableIndex(bitDepth[j]);
+      held = dsp::roundHalfAway(in[j] * kQuantisation.scale[index]) * kQuantisation.inverse[index];
     }
     out[j] = held;
     if (++counter >= hold) counter = 0;
