@@ -123,8 +123,8 @@ LUA
 
 # Notes 12000 samples apart from jack_midiseq strike a kick 12000 samples apart: the latency is
 # the same for every note.
-case_midi_strikes() {
-  midi_kick_patch > kick.lua
+# One recording of a kick struck by a sequencer every 12000 samples, judged on its strikes.
+midi_strikes_once() {
   "$QVZ" live kick.lua --inputs 0 --seconds 2.5 --frame 96 --record kick.wav > out.txt 2> err.txt &
   local qvz=$!
   jack_midiseq seq 24000 0 60 2000 12000 64 2000 > /dev/null 2>&1 &
@@ -140,7 +140,20 @@ case_midi_strikes() {
   awk 'NR > 1 { d = $1 - last - 12000; if (d < -2 || d > 2) { bad = 1; print "strike at " $1 " follows " last } } { last = $1 } END { exit bad }' strikes.txt ||
     { fail "strikes not 12000 samples apart"; return 1; }
   echo "strikes at $(tr '\n' ' ' < strikes.txt)"
+}
 
+# A cycle the busy machine drops (an xrun) moves the strikes after it, so a run with xruns is
+# made again, at most three times in all; a run without xruns is judged at once.
+case_midi_strikes() {
+  midi_kick_patch > kick.lua
+  local attempt xruns
+  for attempt in 1 2 3; do
+    midi_strikes_once && return 0
+    xruns=$(summary_field out.txt xruns)
+    [ "${xruns:-0}" -gt 0 ] || return 1
+    echo "attempt $attempt had $xruns xruns"
+  done
+  return 1
 }
 
 # Rewriting the patch by rename changes the pitch within 0.5 s through a crossfade; a broken
