@@ -51,6 +51,9 @@ constexpr float kSineSwing = 1.18f;
 constexpr float kSquareSwing = 0.3f;
 constexpr float kTriangleSwing = 0.95f;
 
+// Samples per chunk: the oscillator of a chunk runs ahead of its line.
+constexpr int kChunk = 64;
+
 enum Waveform { kSine = 4, kTriangleWave = 5, kRingingSquare = 6 };
 
 float cubicSaturate(float y, float ceiling) {
@@ -117,67 +120,77 @@ void Lofi::process() {
   const float *speed = mSpeed.buffer();
   const float *blend = mBlend.buffer();
 
-  for (int i = 0; i < n; i++) {
-    // Compressor: envelope follower, 6:1 gain computer, smoothed gain.
-    const float a = fabsf(in[i]);
-    mEnvelope = dsp::finiteOrZero(dsp::followStep(mEnvelope, a, mAttackStep, mReleaseStep)); // no NaN kept
-    const float target = mEnvelope <= kThreshold ? 1.0f : powf(mEnvelope * kInverseThreshold, kCompressionExponent);
-    mGain = dsp::onePoleStep(mGain, target, mGainStep);
-    mLine[mWriteIndex] = dsp::finiteOrZero(cubicSaturate(kInputDrive * in[i] * mGain, kInputCeiling));
-
-    // Oscillator.
-    const float s = dsp::clampNanLow(speed[i], 0.0f, 1.0f);
-    mPhase += expf(kRateSpan * s) * rateBase;
-    if (mPhase >= 1.0f) mPhase -= floorf(mPhase);
-    float v;
-    float swing;
-    if (waveform == kSine) {
-      v = sinf(kTwoPi * mPhase);
-      mOscillator = v;
-      mRingAmplitude = 0.0f;
-      swing = kSineSwing;
-    } else if (waveform == kRingingSquare) {
-      const bool firstHalf = mPhase < 0.5f;
-      const float level = firstHalf ? 1.0f : -1.0f;
-      const float ringSign = firstHalf ? kRingLevel : -kRingLevel;
-      float ring;
-      if (mSquare != level) {
-        ring = 0.0f;
-        mRingAmplitude = 1.0f;
-        mRingPhase = 0.0f;
-      } else {
-        ring = ringSign * mRingAmplitude * sinf(mRingPhase);
+  // Each chunk runs in two passes: the oscillator and the controls of every sample, then the
+  // compressor, the line and its taps. The two share no state, and every value is computed
+  // from the same operands in the same order as in one pass.
+  const float swing = waveform == kSine ? kSineSwing : waveform == kRingingSquare ? kSquareSwing : kTriangleSwing;
+  for (int start = 0; start < n; start += kChunk) {
+    const int count = n - start < kChunk ? n - start : kChunk;
+    float delay[kChunk]; // of the modulated tap, in samples
+    float mix[kChunk];   // the clamped "Blend"
+    for (int j = 0; j < count; j += 4) {
+      const int i = start + j;
+      const float4 phaseStep = simd_exp(kRateSpan * dsp::clampNanLow(simd_load(speed + i), 0.0f, 1.0f)) * rateBase;
+      float4 v;
+      for (int lane = 0; lane < 4; lane++) {
+        mPhase += phaseStep[lane];
+        if (mPhase >= 1.0f) mPhase -= floorf(mPhase);
+        if (waveform == kSine) {
+          v[lane] = sinf(kTwoPi * mPhase);
+          mOscillator = v[lane];
+          mRingAmplitude = 0.0f;
+        } else if (waveform == kRingingSquare) {
+          const bool firstHalf = mPhase < 0.5f;
+          const float level = firstHalf ? 1.0f : -1.0f;
+          const float ringSign = firstHalf ? kRingLevel : -kRingLevel;
+          float ring;
+          if (mSquare != level) {
+            ring = 0.0f;
+            mRingAmplitude = 1.0f;
+            mRingPhase = 0.0f;
+          } else {
+            ring = ringSign * mRingAmplitude * sinf(mRingPhase);
+          }
+          mSquare = level;
+          mRingPhase += ringIncrement;
+          if (mRingPhase >= kTwoPi) mRingPhase -= kTwoPi;
+          mOscillator = dsp::onePoleStep(mOscillator, level, squareStep);
+          v[lane] = dsp::clampNanLow(ring + mOscillator, -kRingedLimit, kRingedLimit);
+          mRingAmplitude *= ringDecay;
+        } else {
+          const float triangle = 1.0f - 4.0f * fabsf(mPhase - 0.5f);
+          mTriangle = dsp::onePoleStep(mTriangle, triangle, triangleStep);
+          v[lane] = mOscillator = mTriangle;
+          mRingAmplitude = 0.0f;
+        }
       }
-      mSquare = level;
-      mRingPhase += ringIncrement;
-      if (mRingPhase >= kTwoPi) mRingPhase -= kTwoPi;
-      mOscillator = dsp::onePoleStep(mOscillator, level, squareStep);
-      v = dsp::clampNanLow(ring + mOscillator, -kRingedLimit, kRingedLimit);
-      mRingAmplitude *= ringDecay;
-      swing = kSquareSwing;
-    } else {
-      const float triangle = 1.0f - 4.0f * fabsf(mPhase - 0.5f);
-      mTriangle = dsp::onePoleStep(mTriangle, triangle, triangleStep);
-      v = mOscillator = mTriangle;
-      mRingAmplitude = 0.0f;
-      swing = kTriangleSwing;
+      const float4 d = dsp::clampNanLow(simd_load(depth + i), 0.0f, 1.0f);
+      const float4 shapedDepth = d * d * (3.0f - 2.0f * d);
+      simd_store(delay + j, dsp::clampNanLow((kTapMs + shapedDepth * v * swing) * samplesPerMs, kMinModulatedDelay, maxDelay));
+      simd_store(mix + j, dsp::clampNanLow(simd_load(blend + i), 0.0f, 1.0f));
     }
 
-    const float d = dsp::clampNanLow(depth[i], 0.0f, 1.0f);
-    const float shapedDepth = d * d * (3.0f - 2.0f * d);
+    for (int j = 0; j < count; j++) {
+      const int i = start + j;
+      // Compressor: envelope follower, 6:1 gain computer, smoothed gain.
+      const float a = fabsf(in[i]);
+      mEnvelope = dsp::finiteOrZero(dsp::followStep(mEnvelope, a, mAttackStep, mReleaseStep)); // no NaN kept
+      const float target = mEnvelope <= kThreshold ? 1.0f : powf(mEnvelope * kInverseThreshold, kCompressionExponent);
+      mGain = dsp::onePoleStep(mGain, target, mGainStep);
+      mLine[mWriteIndex] = dsp::finiteOrZero(cubicSaturate(kInputDrive * in[i] * mGain, kInputCeiling));
 
-    const float writePosition = (float)mWriteIndex;
-    const float fixedTap =
-        dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - fixedDelay, mLineLength));
-    const float delay = dsp::clampNanLow((kTapMs + shapedDepth * v * swing) * samplesPerMs, kMinModulatedDelay, maxDelay);
-    const float modulatedTap =
-        dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - delay, mLineLength));
+      const float writePosition = (float)mWriteIndex;
+      const float fixedTap =
+          dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - fixedDelay, mLineLength));
+      const float modulatedTap =
+          dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - delay[j], mLineLength));
 
-    mWetLowPass =
-        dsp::finiteOrZero(dsp::onePoleStep(mWetLowPass, cubicSaturate(modulatedTap * kWetDrive, kWetCeiling), wetStep));
-    const float b = dsp::clampNanLow(blend[i], 0.0f, 1.0f);
-    out[i] = fixedTap * (1.0f - b) + mWetLowPass * b;
+      mWetLowPass = dsp::finiteOrZero(
+          dsp::onePoleStep(mWetLowPass, cubicSaturate(modulatedTap * kWetDrive, kWetCeiling), wetStep));
+      const float b = mix[j];
+      out[i] = fixedTap * (1.0f - b) + mWetLowPass * b;
 
-    mWriteIndex = dsp::nextIndex(mWriteIndex, mLineLength);
+      mWriteIndex = dsp::nextIndex(mWriteIndex, mLineLength);
+    }
   }
 }
