@@ -61,6 +61,13 @@ float cubicSaturate(float y, float ceiling) {
   if (y <= -kCubicLimit) return -ceiling;
   return (y - kCubicCurve * (y * y * y)) * ceiling;
 }
+
+// cubicSaturate on each lane.
+float4 cubicSaturate(float4 y, float ceiling) {
+  const float4 curve = (y - kCubicCurve * (y * y * y)) * ceiling;
+  const float4 belowLimit = y <= -kCubicLimit ? simd_set(-ceiling) : curve;
+  return y >= kCubicLimit ? simd_set(ceiling) : belowLimit;
+}
 } // namespace
 
 Lofi::Lofi() {
@@ -170,27 +177,34 @@ void Lofi::process() {
       simd_store(mix + j, dsp::clampNanLow(simd_load(blend + i), 0.0f, 1.0f));
     }
 
-    for (int j = 0; j < count; j++) {
+    for (int j = 0; j < count; j += 4) {
       const int i = start + j;
-      // Compressor: envelope follower, 6:1 gain computer, smoothed gain.
-      const float a = fabsf(in[i]);
-      mEnvelope = dsp::finiteOrZero(dsp::followStep(mEnvelope, a, mAttackStep, mReleaseStep)); // no NaN kept
-      const float target = mEnvelope <= kThreshold ? 1.0f : powf(mEnvelope * kInverseThreshold, kCompressionExponent);
-      mGain = dsp::onePoleStep(mGain, target, mGainStep);
-      mLine[mWriteIndex] = dsp::finiteOrZero(cubicSaturate(kInputDrive * in[i] * mGain, kInputCeiling));
+      // Compressor: envelope follower, 6:1 gain computer, smoothed gain; four samples into the line.
+      dsp::int4 writeIndex;
+      for (int lane = 0; lane < 4; lane++) {
+        const float a = fabsf(in[i + lane]);
+        mEnvelope = dsp::finiteOrZero(dsp::followStep(mEnvelope, a, mAttackStep, mReleaseStep)); // no NaN kept
+        const float target = mEnvelope <= kThreshold ? 1.0f : powf(mEnvelope * kInverseThreshold, kCompressionExponent);
+        mGain = dsp::onePoleStep(mGain, target, mGainStep);
+        mLine[mWriteIndex] = dsp::finiteOrZero(cubicSaturate(kInputDrive * in[i + lane] * mGain, kInputCeiling));
+        writeIndex[lane] = mWriteIndex;
+        mWriteIndex = dsp::nextIndex(mWriteIndex, mLineLength);
+      }
 
-      const float writePosition = (float)mWriteIndex;
-      const float fixedTap =
+      // The taps of those four samples. They reach back at least 2 samples and at most about
+      // 4 ms of the 20 ms line, so no tap touches a sample written after its own.
+      const float4 writePosition = dsp::floatLanes(writeIndex);
+      const float4 fixedTap =
           dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - fixedDelay, mLineLength));
-      const float modulatedTap =
-          dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - delay[j], mLineLength));
+      const float4 modulatedTap =
+          dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - simd_load(delay + j), mLineLength));
 
-      mWetLowPass = dsp::finiteOrZero(
-          dsp::onePoleStep(mWetLowPass, cubicSaturate(modulatedTap * kWetDrive, kWetCeiling), wetStep));
-      const float b = mix[j];
-      out[i] = fixedTap * (1.0f - b) + mWetLowPass * b;
-
-      mWriteIndex = dsp::nextIndex(mWriteIndex, mLineLength);
+      const float4 wet = cubicSaturate(modulatedTap * kWetDrive, kWetCeiling);
+      float4 wetLowPass;
+      for (int lane = 0; lane < 4; lane++)
+        wetLowPass[lane] = mWetLowPass = dsp::finiteOrZero(dsp::onePoleStep(mWetLowPass, wet[lane], wetStep));
+      const float4 b = simd_load(mix + j);
+      simd_store(out + i, fixedTap * (1.0f - b) + wetLowPass * b);
     }
   }
 }
