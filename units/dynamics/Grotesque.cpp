@@ -91,6 +91,7 @@ void Grotesque::process() {
     float morph[kChunk];
     float lowPassStep[kChunk];
     float highPassStep[kChunk];
+    float loops[kChunk]; // the loop's value after each sample
     for (int j = 0; j < count; j += 4) {
       const int i = start + j;
       const float4 h = dsp::clampNanLow(simd_load(high + i), 0.0f, 1.0f);
@@ -128,12 +129,18 @@ void Grotesque::process() {
       lowPass1 = dsp::onePoleStep(lowPass1, u, lowPassStep[j]);
       lowPass2 = dsp::onePoleStep(lowPass2, lowPass1, lowPassStep[j]);
       loop = lowPass1 + morph[j] * (lowPass2 - lowPass1);
+      loops[j] = loop;
+    }
 
-      const float s = dsp::saturateClipped(kOutputDrive * loop);
-      const float o = s - previousShaped + pole * previousOut;
-      out[start + j] = o;
-      previousShaped = s;
-      previousOut = o;
+    // The output: the loop shaped four samples at a time, then the DC blocker.
+    for (int j = 0; j < count; j += 4) {
+      const float4 shaped = dsp::saturateClipped(kOutputDrive * simd_load(loops + j));
+      for (int lane = 0; lane < 4; lane++) {
+        const float o = shaped[lane] - previousShaped + pole * previousOut;
+        out[start + j + lane] = o;
+        previousShaped = shaped[lane];
+        previousOut = o;
+      }
     }
   }
   mHighPass1 = highPass1;
