@@ -131,6 +131,16 @@ void Lofi::process() {
   // compressor, the line and its taps. The two share no state, and every value is computed
   // from the same operands in the same order as in one pass.
   const float swing = waveform == kSine ? kSineSwing : waveform == kRingingSquare ? kSquareSwing : kTriangleSwing;
+  // The line's state in locals: no store into the line can be taken for one into them.
+  float envelope = mEnvelope;
+  float gain = mGain;
+  int writeAt = mWriteIndex;
+  float wetState = mWetLowPass;
+  float *const line = mLine;
+  const int len = mLineLength;
+  const float attackStep = mAttackStep;
+  const float releaseStep = mReleaseStep;
+  const float gainStep = mGainStep;
   for (int start = 0; start < n; start += kChunk) {
     const int count = n - start < kChunk ? n - start : kChunk;
     float delay[kChunk]; // of the modulated tap, in samples
@@ -183,28 +193,32 @@ void Lofi::process() {
       dsp::int4 writeIndex;
       for (int lane = 0; lane < 4; lane++) {
         const float a = fabsf(in[i + lane]);
-        mEnvelope = dsp::finiteOrZero(dsp::followStep(mEnvelope, a, mAttackStep, mReleaseStep)); // no NaN kept
-        const float target = mEnvelope <= kThreshold ? 1.0f : powf(mEnvelope * kInverseThreshold, kCompressionExponent);
-        mGain = dsp::onePoleStep(mGain, target, mGainStep);
-        mLine[mWriteIndex] = dsp::finiteOrZero(cubicSaturate(kInputDrive * in[i + lane] * mGain, kInputCeiling));
-        writeIndex[lane] = mWriteIndex;
-        mWriteIndex = dsp::nextIndex(mWriteIndex, mLineLength);
+        envelope = dsp::finiteOrZero(dsp::followStep(envelope, a, attackStep, releaseStep)); // no NaN kept
+        const float target = envelope <= kThreshold ? 1.0f : powf(envelope * kInverseThreshold, kCompressionExponent);
+        gain = dsp::onePoleStep(gain, target, gainStep);
+        line[writeAt] = dsp::finiteOrZero(cubicSaturate(kInputDrive * in[i + lane] * gain, kInputCeiling));
+        writeIndex[lane] = writeAt;
+        writeAt = dsp::nextIndex(writeAt, len);
       }
 
       // The taps of those four samples. They reach back at least 2 samples and at most about
       // 4 ms of the 20 ms line, so no tap touches a sample written after its own.
       const float4 writePosition = dsp::floatLanes(writeIndex);
       const float4 fixedTap =
-          dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - fixedDelay, mLineLength));
+          dsp::readCatmullRom(line, len, dsp::wrapIntoLine(writePosition - fixedDelay, len));
       const float4 modulatedTap =
-          dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - simd_load(delay + j), mLineLength));
+          dsp::readCatmullRom(line, len, dsp::wrapIntoLine(writePosition - simd_load(delay + j), len));
 
       const float4 wet = cubicSaturate(modulatedTap * kWetDrive, kWetCeiling);
       float4 wetLowPass;
       for (int lane = 0; lane < 4; lane++)
-        wetLowPass[lane] = mWetLowPass = dsp::finiteOrZero(dsp::onePoleStep(mWetLowPass, wet[lane], wetStep));
+        wetLowPass[lane] = wetState = dsp::finiteOrZero(dsp::onePoleStep(wetState, wet[lane], wetStep));
       const float4 b = simd_load(mix + j);
       simd_store(out + i, fixedTap * (1.0f - b) + wetLowPass * b);
     }
   }
+  mEnvelope = envelope;
+  mGain = gain;
+  mWriteIndex = writeAt;
+  mWetLowPass = wetState;
 }
