@@ -100,10 +100,15 @@ void Grotesque::process() {
       const float4 inputLevel = dsp::clampNanLow(simd_load(input + i), 0.0f, 1.0f);
 
       // The corners are positive numbers, so the lower of corner and ceiling is a comparison.
-      const float4 lowPassCorner = lowerOf(kLowPassBase * powerOf(kLowPassSpan, h), ceiling);
-      const float4 highPassCorner = lowerOf(kHighPassBase * powerOf(kHighPassSpan, l), ceiling);
-      simd_store(lowPassStep + j, 1.0f - simd_exp(-dsp::kTwoPi * lowPassCorner * T));
-      simd_store(highPassStep + j, 1.0f - simd_exp(-dsp::kTwoPi * highPassCorner * T));
+      // A corner held still keeps its step.
+      simd_store(lowPassStep + j, mLowPassStep(h, [=](float4 h) {
+        const float4 lowPassCorner = lowerOf(kLowPassBase * powerOf(kLowPassSpan, h), ceiling);
+        return 1.0f - simd_exp(-dsp::kTwoPi * lowPassCorner * T);
+      }));
+      simd_store(highPassStep + j, mHighPassStep(l, [=](float4 l) {
+        const float4 highPassCorner = lowerOf(kHighPassBase * powerOf(kHighPassSpan, l), ceiling);
+        return 1.0f - simd_exp(-dsp::kTwoPi * highPassCorner * T);
+      }));
 
       const float4 g2 = g * g;
       simd_store(feedback + j, kFeedbackFloor + kFeedbackLow * l + kFeedbackHigh * h + kFeedbackGain * g2);

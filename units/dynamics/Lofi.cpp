@@ -147,7 +147,9 @@ void Lofi::process() {
     float mix[kChunk];   // the clamped "Blend"
     for (int j = 0; j < count; j += 4) {
       const int i = start + j;
-      const float4 phaseStep = simd_exp(kRateSpan * dsp::clampNanLow(simd_load(speed + i), 0.0f, 1.0f)) * rateBase;
+      const float4 phaseStep = mRate(dsp::clampNanLow(simd_load(speed + i), 0.0f, 1.0f),
+                                     [](float4 s) { return simd_exp(kRateSpan * s); }) *
+                               rateBase;
       float4 v;
       for (int lane = 0; lane < 4; lane++) {
         mPhase += phaseStep[lane];
