@@ -73,10 +73,10 @@ void Grotesque::process() {
   const float ceiling = kCornerCeiling * (float)sampleRate();
   od::RandomSource &random = od::Random::current(); // the running context's, for the whole frame
 
-  // Each chunk runs in two passes: the controls of every sample (the library calls and the
-  // noise, in sample order), then the feedback loop itself, which calls nothing and keeps its
-  // state in registers. Every value is computed from the same operands in the same order as
-  // in one pass.
+  // Each chunk runs in three passes: the controls of every sample, four at a time (the library
+  // calls and the noise in sample order); the feedback loop itself, which calls nothing and
+  // keeps its state in registers; the output shaper and DC blocker. Every value is computed
+  // from the same operands in the same order as in one pass.
   float highPass1 = mHighPass1;
   float highPass2 = mHighPass2;
   float lowPass1 = mLowPass1;
