@@ -63,6 +63,8 @@ TEST(LaneHelpers, ArithmeticMatchesTheScalarFormsBitForBit) {
   expectLanesMatch(wide, [](float4 x) { return dsp::drumSaturate(x); }, [](float x) { return dsp::drumSaturate(x); },
                    "drumSaturate");
   expectLanesMatch(wide, [](float4 x) { return dsp::absLanes(x); }, [](float x) { return fabsf(x); }, "abs");
+  expectLanesMatch(wide, [](float4 x) { return dsp::finiteOrZero(x * 1e37f); },
+                   [](float x) { return dsp::finiteOrZero(x * 1e37f); }, "finiteOrZero");
   // floorLanes covers finite values below 2^31 in size.
   std::vector<float> finite = wide;
   for (float &x : finite)

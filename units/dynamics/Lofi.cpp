@@ -56,13 +56,7 @@ constexpr int kChunk = 64;
 
 enum Waveform { kSine = 4, kTriangleWave = 5, kRingingSquare = 6 };
 
-float cubicSaturate(float y, float ceiling) {
-  if (y >= kCubicLimit) return ceiling;
-  if (y <= -kCubicLimit) return -ceiling;
-  return (y - kCubicCurve * (y * y * y)) * ceiling;
-}
-
-// cubicSaturate on each lane.
+// The cubic saturator on each lane: +-ceiling from +-1.5 on, (y - 4y^3/27) x ceiling between.
 float4 cubicSaturate(float4 y, float ceiling) {
   const float4 curve = (y - kCubicCurve * (y * y * y)) * ceiling;
   const float4 belowLimit = y <= -kCubicLimit ? simd_set(-ceiling) : curve;
@@ -192,13 +186,17 @@ void Lofi::process() {
     for (int j = 0; j < count; j += 4) {
       const int i = start + j;
       // Compressor: envelope follower, 6:1 gain computer, smoothed gain; four samples into the line.
-      dsp::int4 writeIndex;
+      float4 gains;
       for (int lane = 0; lane < 4; lane++) {
         const float a = fabsf(in[i + lane]);
         envelope = dsp::finiteOrZero(dsp::followStep(envelope, a, attackStep, releaseStep)); // no NaN kept
         const float target = envelope <= kThreshold ? 1.0f : powf(envelope * kInverseThreshold, kCompressionExponent);
-        gain = dsp::onePoleStep(gain, target, gainStep);
-        line[writeAt] = dsp::finiteOrZero(cubicSaturate(kInputDrive * in[i + lane] * gain, kInputCeiling));
+        gains[lane] = gain = dsp::onePoleStep(gain, target, gainStep);
+      }
+      const float4 written = dsp::finiteOrZero(cubicSaturate(kInputDrive * simd_load(in + i) * gains, kInputCeiling));
+      dsp::int4 writeIndex;
+      for (int lane = 0; lane < 4; lane++) {
+        line[writeAt] = written[lane];
         writeIndex[lane] = writeAt;
         writeAt = dsp::nextIndex(writeAt, len);
       }
