@@ -128,6 +128,46 @@ inline float readCatmullRom(const float *line, int len, float position) {
   return catmullRom(line[before], line[n], line[next], line[afterNext], t);
 }
 
+// wrapIntoLine at four positions in [-len, len), where each of its loops runs at most once.
+inline float4 wrapIntoLine(float4 position, int len) {
+  const float length = (float)len;
+  position = position < 0.0f ? position + length : position;
+  return position >= length ? position - length : position;
+}
+
+// catmullRom on each lane.
+inline float4 catmullRom(float4 p0, float4 p1, float4 p2, float4 p3, float4 t) {
+  return p1 + t * (0.5f * (p2 - p0) +
+                   t * (0.5f * (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3) + t * 0.5f * (3.0f * p1 - p0 - 3.0f * p2 + p3)));
+}
+
+// readCatmullRom at four positions. Where every lane's four samples lie inside the line, each
+// lane's are one vector load; elsewhere they are read one by one. The same values either way.
+inline float4 readCatmullRom(const float *line, int len, float4 position) {
+  int4 n = truncateLanes(position); // truncation, as (int)
+  const float4 t = position - floatLanes(n);
+  n = n >= len ? n - len : n;
+  float4 p0, p1, p2, p3;
+  if (allLanes((n >= 1) & (n + 2 < len))) {
+    p0 = simd_load(line + n[0] - 1);
+    p1 = simd_load(line + n[1] - 1);
+    p2 = simd_load(line + n[2] - 1);
+    p3 = simd_load(line + n[3] - 1);
+    transposeLanes(p0, p1, p2, p3);
+  } else {
+    const int4 before = n == 0 ? len - 1 : n - 1;
+    const int4 next = n + 1 >= len ? 0 : n + 1;
+    const int4 afterNext = next + 1 >= len ? 0 : next + 1;
+    for (int lane = 0; lane < 4; lane++) {
+      p0[lane] = line[before[lane]];
+      p1[lane] = line[n[lane]];
+      p2[lane] = line[next[lane]];
+      p3[lane] = line[afterNext[lane]];
+    }
+  }
+  return catmullRom(p0, p1, p2, p3, t);
+}
+
 // An integer index in [-len, len) wrapped once into [0, len).
 inline int wrapIndex(int index, int len) { return index < 0 ? index + len : index; }
 

@@ -30,4 +30,7 @@ inline float4 selectLanes(int4 mask, float4 a, float4 b) { return fromBits((bits
 // fabsf on each lane: the sign bit cleared.
 inline float4 absLanes(float4 x) { return fromBits(bitsOf(x) & ~bitsOf(simd_set(-0.0f))); }
 
+// finiteOrZero on each lane: NaN and the infinities give 0.
+inline float4 finiteOrZero(float4 x) { return absLanes(x) <= 3.4028235e38f ? x : simd_set(0.0f); }
+
 } // namespace dsp

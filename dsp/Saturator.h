@@ -24,4 +24,11 @@ inline float saturateClipped(float x) {
   return saturate(x);
 }
 
+// saturateClipped on each lane.
+inline float4 saturateClipped(float4 x) {
+  const float4 curve = saturate(x);
+  const float4 aboveLow = x <= -3.0f ? simd_set(-1.0f) : curve;
+  return x >= 3.0f ? simd_set(1.0f) : aboveLow;
+}
+
 } // namespace dsp

@@ -6,6 +6,7 @@
 #include <dsp/Clamp.h>
 #include <dsp/DelayLine.h>
 #include <dsp/DrumVoice.h>
+#include <dsp/HeldResult.h>
 #include <dsp/Lanes.h>
 #include <dsp/OnePole.h>
 #include <dsp/Saturator.h>
@@ -57,9 +58,13 @@ TEST(LaneHelpers, ArithmeticMatchesTheScalarFormsBitForBit) {
   expectLanesMatch(wide, [](float4 x) { return dsp::clampNanHigh(x, -4.0f, 4.0f); },
                    [](float x) { return dsp::clampNanHigh(x, -4.0f, 4.0f); }, "clampNanHigh");
   expectLanesMatch(wide, [](float4 x) { return dsp::saturate(x); }, [](float x) { return dsp::saturate(x); }, "saturate");
+  expectLanesMatch(wide, [](float4 x) { return dsp::saturateClipped(x); },
+                   [](float x) { return dsp::saturateClipped(x); }, "saturateClipped");
   expectLanesMatch(wide, [](float4 x) { return dsp::drumSaturate(x); }, [](float x) { return dsp::drumSaturate(x); },
                    "drumSaturate");
   expectLanesMatch(wide, [](float4 x) { return dsp::absLanes(x); }, [](float x) { return fabsf(x); }, "abs");
+  expectLanesMatch(wide, [](float4 x) { return dsp::finiteOrZero(x * 1e37f); },
+                   [](float x) { return dsp::finiteOrZero(x * 1e37f); }, "finiteOrZero");
   // floorLanes covers finite values below 2^31 in size.
   std::vector<float> finite = wide;
   for (float &x : finite)
@@ -101,6 +106,10 @@ TEST(LaneHelpers, ReadsMatchTheScalarReadsIncludingTheLineEnds) {
   const float *data = line.data();
   expectLanesMatch(positions, [&](float4 x) { return dsp::readLinearWrapped(data, len, x); },
                    [&](float x) { return dsp::readLinearWrapped(data, len, x); }, "readLinearWrapped");
+  // Four-point reads after the wrap into the line, which takes [-len, len) in one step.
+  expectLanesMatch(positions, [&](float4 x) { return dsp::readCatmullRom(data, len, dsp::wrapIntoLine(x, len)); },
+                   [&](float x) { return dsp::readCatmullRom(data, len, dsp::wrapIntoLine(x, len)); },
+                   "readCatmullRom");
   // Runs of positions one sample apart going back, across both ends of the line.
   for (float start = (float)len - 0.75f; start > -(float)len + 3.0f; start -= 0.8125f) {
     const float4 x = {start, start - 1.0f, start - 2.0f, start - 3.0f};
@@ -116,6 +125,26 @@ TEST(LaneHelpers, ReadsMatchTheScalarReadsIncludingTheLineEnds) {
     for (int l = 0; l < 4; l++)
       ASSERT_EQ(bitsOf(y[l]), bitsOf(dsp::twoHeadRead(data, len, origin[l], -10.0f, phase[l])));
   }
+}
+
+TEST(LaneHelpers, HeldResultCallsOnlyWhenTheControlMoves) {
+  dsp::HeldResult held;
+  int calls = 0;
+  auto step = [&](float4 x) {
+    calls++;
+    return x * 2.0f + 1.0f;
+  };
+  const float4 still = simd_set(0.25f);
+  for (int i = 0; i < 3; i++) EXPECT_EQ(bitsOf(held(still, step)[2]), bitsOf(1.5f));
+  EXPECT_EQ(calls, 1);
+  // A lane that moves, and a zero of the other sign, call again; the last lane is kept.
+  const float4 moving = {0.25f, 0.25f, 0.25f, 0.5f};
+  EXPECT_EQ(held(moving, step)[3], 2.0f);
+  EXPECT_EQ(held(simd_set(0.5f), step)[0], 2.0f);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(bitsOf(held(simd_set(0.0f), step)[0]), bitsOf(1.0f));
+  held(simd_set(-0.0f), step);
+  EXPECT_EQ(calls, 4);
 }
 
 TEST(PitchShifterSearch, PicksExactlyWhatTheCandidateLoopPicks) {

@@ -35,9 +35,16 @@ constexpr float kInputSpan = 4.5f;
 constexpr float kNoiseFloor = 0.0000002f;
 constexpr float kNoiseSpan = 0.00003f;
 constexpr float kOutputDrive = 1.15f;
+// Samples per chunk: the controls of a chunk are computed ahead of its loop.
+constexpr int kChunk = 64;
 
-// fminf for two numbers that are not NaN (fminf is a library call).
-float lowerOf(float a, float b) { return a < b ? a : b; }
+// fminf on each lane, for numbers that are not NaN (fminf is a library call).
+float4 lowerOf(float4 a, float b) { return a < b ? a : simd_set(b); }
+
+// powf(base, e) on each lane.
+float4 powerOf(float base, float4 e) {
+  return float4{powf(base, e[0]), powf(base, e[1]), powf(base, e[2]), powf(base, e[3])};
+}
 } // namespace
 
 Grotesque::Grotesque() {
@@ -66,41 +73,86 @@ void Grotesque::process() {
   const float ceiling = kCornerCeiling * (float)sampleRate();
   od::RandomSource &random = od::Random::current(); // the running context's, for the whole frame
 
-  for (int i = 0; i < n; i++) {
-    const float h = dsp::clampNanLow(high[i], 0.0f, 1.0f);
-    const float l = dsp::clampNanLow(low[i], 0.0f, 1.0f);
-    const float g = dsp::clampNanLow(gain[i], 0.0f, 1.0f);
-    const float inputLevel = dsp::clampNanLow(input[i], 0.0f, 1.0f);
+  // Each chunk runs in three passes: the controls of every sample, four at a time (the library
+  // calls and the noise in sample order); the feedback loop itself, which calls nothing and
+  // keeps its state in registers; the output shaper and DC blocker. Every value is computed
+  // from the same operands in the same order as in one pass.
+  float highPass1 = mHighPass1;
+  float highPass2 = mHighPass2;
+  float lowPass1 = mLowPass1;
+  float lowPass2 = mLowPass2;
+  float loop = mLoop;
+  float previousShaped = mPreviousShaped;
+  float previousOut = mPreviousOut;
+  for (int start = 0; start < n; start += kChunk) {
+    const int count = n - start < kChunk ? n - start : kChunk;
+    float drive[kChunk]; // noise plus the gained input
+    float feedback[kChunk];
+    float morph[kChunk];
+    float lowPassStep[kChunk];
+    float highPassStep[kChunk];
+    float loops[kChunk]; // the loop's value after each sample
+    for (int j = 0; j < count; j += 4) {
+      const int i = start + j;
+      const float4 h = dsp::clampNanLow(simd_load(high + i), 0.0f, 1.0f);
+      const float4 l = dsp::clampNanLow(simd_load(low + i), 0.0f, 1.0f);
+      const float4 g = dsp::clampNanLow(simd_load(gain + i), 0.0f, 1.0f);
+      const float4 inputLevel = dsp::clampNanLow(simd_load(input + i), 0.0f, 1.0f);
 
-    // The corners are positive numbers, so the lower of corner and ceiling is a comparison.
-    const float lowPassCorner = lowerOf(kLowPassBase * powf(kLowPassSpan, h), ceiling);
-    const float highPassCorner = lowerOf(kHighPassBase * powf(kHighPassSpan, l), ceiling);
-    const float lowPassStep = 1.0f - expf(-dsp::kTwoPi * lowPassCorner * T);
-    const float highPassStep = 1.0f - expf(-dsp::kTwoPi * highPassCorner * T);
+      // The corners are positive numbers, so the lower of corner and ceiling is a comparison.
+      // A corner held still keeps its step.
+      simd_store(lowPassStep + j, mLowPassStep(h, [=](float4 h) {
+        const float4 lowPassCorner = lowerOf(kLowPassBase * powerOf(kLowPassSpan, h), ceiling);
+        return 1.0f - simd_exp(-dsp::kTwoPi * lowPassCorner * T);
+      }));
+      simd_store(highPassStep + j, mHighPassStep(l, [=](float4 l) {
+        const float4 highPassCorner = lowerOf(kHighPassBase * powerOf(kHighPassSpan, l), ceiling);
+        return 1.0f - simd_exp(-dsp::kTwoPi * highPassCorner * T);
+      }));
 
-    const float g2 = g * g;
-    const float feedback = kFeedbackFloor + kFeedbackLow * l + kFeedbackHigh * h + kFeedbackGain * g2;
-    const float morph = kMorphFloor + kMorphSpan * g;
-    const float inputGain = kInputFloor + kInputSpan * g2;
-    const float noiseLevel = (kNoiseFloor + kNoiseSpan * (g2 * g)) * (1.0f - inputLevel);
+      const float4 g2 = g * g;
+      simd_store(feedback + j, kFeedbackFloor + kFeedbackLow * l + kFeedbackHigh * h + kFeedbackGain * g2);
+      simd_store(morph + j, kMorphFloor + kMorphSpan * g);
+      const float4 inputGain = kInputFloor + kInputSpan * g2;
+      const float4 noiseLevel = (kNoiseFloor + kNoiseSpan * (g2 * g)) * (1.0f - inputLevel);
 
-    const float noise = random.generateFloat(-noiseLevel, noiseLevel);
-    const float x = noise + inputGain * (inputLevel * inputLevel) * in[i] + dsp::saturateClipped(feedback * mLoop);
-    const float y = dsp::finiteOrZero(dsp::saturateClipped(x)); // the filters and the loop only see numbers
+      float4 noise;
+      for (int lane = 0; lane < 4; lane++) noise[lane] = random.generateFloat(-noiseLevel[lane], noiseLevel[lane]);
+      simd_store(drive + j, noise + inputGain * (inputLevel * inputLevel) * simd_load(in + i));
+    }
 
-    mHighPass1 = dsp::onePoleStep(mHighPass1, y, highPassStep);
-    const float p1 = y - mHighPass1;
-    mHighPass2 = dsp::onePoleStep(mHighPass2, p1, highPassStep);
-    const float p2 = p1 - mHighPass2;
-    const float u = p1 + morph * (p2 - p1);
+    for (int j = 0; j < count; j++) {
+      const float x = drive[j] + dsp::saturateClipped(feedback[j] * loop);
+      const float y = dsp::finiteOrZero(dsp::saturateClipped(x)); // the filters and the loop only see numbers
 
-    mLowPass1 = dsp::onePoleStep(mLowPass1, u, lowPassStep);
-    mLowPass2 = dsp::onePoleStep(mLowPass2, mLowPass1, lowPassStep);
-    mLoop = mLowPass1 + morph * (mLowPass2 - mLowPass1);
+      highPass1 = dsp::onePoleStep(highPass1, y, highPassStep[j]);
+      const float p1 = y - highPass1;
+      highPass2 = dsp::onePoleStep(highPass2, p1, highPassStep[j]);
+      const float p2 = p1 - highPass2;
+      const float u = p1 + morph[j] * (p2 - p1);
 
-    const float s = dsp::saturateClipped(kOutputDrive * mLoop);
-    out[i] = s - mPreviousShaped + pole * mPreviousOut;
-    mPreviousShaped = s;
-    mPreviousOut = out[i];
+      lowPass1 = dsp::onePoleStep(lowPass1, u, lowPassStep[j]);
+      lowPass2 = dsp::onePoleStep(lowPass2, lowPass1, lowPassStep[j]);
+      loop = lowPass1 + morph[j] * (lowPass2 - lowPass1);
+      loops[j] = loop;
+    }
+
+    // The output: the loop shaped four samples at a time, then the DC blocker.
+    for (int j = 0; j < count; j += 4) {
+      const float4 shaped = dsp::saturateClipped(kOutputDrive * simd_load(loops + j));
+      for (int lane = 0; lane < 4; lane++) {
+        const float o = shaped[lane] - previousShaped + pole * previousOut;
+        out[start + j + lane] = o;
+        previousShaped = shaped[lane];
+        previousOut = o;
+      }
+    }
   }
+  mHighPass1 = highPass1;
+  mHighPass2 = highPass2;
+  mLowPass1 = lowPass1;
+  mLowPass2 = lowPass2;
+  mLoop = loop;
+  mPreviousShaped = previousShaped;
+  mPreviousOut = previousOut;
 }

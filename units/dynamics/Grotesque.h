@@ -1,5 +1,6 @@
 #pragma once
 
+#include <dsp/HeldResult.h>
 #include <od/Object.h>
 
 // Feedback distortion: the band-passed output is fed back through a saturator with a gain
@@ -27,4 +28,6 @@ private:
   float mLoop = 0.0f;
   float mPreviousShaped = 0.0f;
   float mPreviousOut = 0.0f;
+  dsp::HeldResult mLowPassStep;  // of "High"
+  dsp::HeldResult mHighPassStep; // of "Low"
 };

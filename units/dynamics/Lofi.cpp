@@ -51,12 +51,16 @@ constexpr float kSineSwing = 1.18f;
 constexpr float kSquareSwing = 0.3f;
 constexpr float kTriangleSwing = 0.95f;
 
+// Samples per chunk: the oscillator of a chunk runs ahead of its line.
+constexpr int kChunk = 64;
+
 enum Waveform { kSine = 4, kTriangleWave = 5, kRingingSquare = 6 };
 
-float cubicSaturate(float y, float ceiling) {
-  if (y >= kCubicLimit) return ceiling;
-  if (y <= -kCubicLimit) return -ceiling;
-  return (y - kCubicCurve * (y * y * y)) * ceiling;
+// The cubic saturator on each lane: +-ceiling from +-1.5 on, (y - 4y^3/27) x ceiling between.
+float4 cubicSaturate(float4 y, float ceiling) {
+  const float4 curve = (y - kCubicCurve * (y * y * y)) * ceiling;
+  const float4 belowLimit = y <= -kCubicLimit ? simd_set(-ceiling) : curve;
+  return y >= kCubicLimit ? simd_set(ceiling) : belowLimit;
 }
 } // namespace
 
@@ -117,67 +121,104 @@ void Lofi::process() {
   const float *speed = mSpeed.buffer();
   const float *blend = mBlend.buffer();
 
-  for (int i = 0; i < n; i++) {
-    // Compressor: envelope follower, 6:1 gain computer, smoothed gain.
-    const float a = fabsf(in[i]);
-    mEnvelope = dsp::finiteOrZero(dsp::followStep(mEnvelope, a, mAttackStep, mReleaseStep)); // no NaN kept
-    const float target = mEnvelope <= kThreshold ? 1.0f : powf(mEnvelope * kInverseThreshold, kCompressionExponent);
-    mGain = dsp::onePoleStep(mGain, target, mGainStep);
-    mLine[mWriteIndex] = dsp::finiteOrZero(cubicSaturate(kInputDrive * in[i] * mGain, kInputCeiling));
-
-    // Oscillator.
-    const float s = dsp::clampNanLow(speed[i], 0.0f, 1.0f);
-    mPhase += expf(kRateSpan * s) * rateBase;
-    if (mPhase >= 1.0f) mPhase -= floorf(mPhase);
-    float v;
-    float swing;
-    if (waveform == kSine) {
-      v = sinf(kTwoPi * mPhase);
-      mOscillator = v;
-      mRingAmplitude = 0.0f;
-      swing = kSineSwing;
-    } else if (waveform == kRingingSquare) {
-      const bool firstHalf = mPhase < 0.5f;
-      const float level = firstHalf ? 1.0f : -1.0f;
-      const float ringSign = firstHalf ? kRingLevel : -kRingLevel;
-      float ring;
-      if (mSquare != level) {
-        ring = 0.0f;
-        mRingAmplitude = 1.0f;
-        mRingPhase = 0.0f;
-      } else {
-        ring = ringSign * mRingAmplitude * sinf(mRingPhase);
+  // Each chunk runs in two passes: the oscillator and the controls of every sample, then the
+  // compressor, the line and its taps. The two share no state, and every value is computed
+  // from the same operands in the same order as in one pass.
+  const float swing = waveform == kSine ? kSineSwing : waveform == kRingingSquare ? kSquareSwing : kTriangleSwing;
+  // The line's state in locals: no store into the line can be taken for one into them.
+  float envelope = mEnvelope;
+  float gain = mGain;
+  int writeAt = mWriteIndex;
+  float wetState = mWetLowPass;
+  float *const line = mLine;
+  const int len = mLineLength;
+  const float attackStep = mAttackStep;
+  const float releaseStep = mReleaseStep;
+  const float gainStep = mGainStep;
+  for (int start = 0; start < n; start += kChunk) {
+    const int count = n - start < kChunk ? n - start : kChunk;
+    float delay[kChunk]; // of the modulated tap, in samples
+    float mix[kChunk];   // the clamped "Blend"
+    for (int j = 0; j < count; j += 4) {
+      const int i = start + j;
+      const float4 phaseStep = mRate(dsp::clampNanLow(simd_load(speed + i), 0.0f, 1.0f),
+                                     [](float4 s) { return simd_exp(kRateSpan * s); }) *
+                               rateBase;
+      float4 v;
+      for (int lane = 0; lane < 4; lane++) {
+        mPhase += phaseStep[lane];
+        if (mPhase >= 1.0f) mPhase -= floorf(mPhase);
+        if (waveform == kSine) {
+          v[lane] = sinf(kTwoPi * mPhase);
+          mOscillator = v[lane];
+          mRingAmplitude = 0.0f;
+        } else if (waveform == kRingingSquare) {
+          const bool firstHalf = mPhase < 0.5f;
+          const float level = firstHalf ? 1.0f : -1.0f;
+          const float ringSign = firstHalf ? kRingLevel : -kRingLevel;
+          float ring;
+          if (mSquare != level) {
+            ring = 0.0f;
+            mRingAmplitude = 1.0f;
+            mRingPhase = 0.0f;
+          } else {
+            ring = ringSign * mRingAmplitude * sinf(mRingPhase);
+          }
+          mSquare = level;
+          mRingPhase += ringIncrement;
+          if (mRingPhase >= kTwoPi) mRingPhase -= kTwoPi;
+          mOscillator = dsp::onePoleStep(mOscillator, level, squareStep);
+          v[lane] = dsp::clampNanLow(ring + mOscillator, -kRingedLimit, kRingedLimit);
+          mRingAmplitude *= ringDecay;
+        } else {
+          const float triangle = 1.0f - 4.0f * fabsf(mPhase - 0.5f);
+          mTriangle = dsp::onePoleStep(mTriangle, triangle, triangleStep);
+          v[lane] = mOscillator = mTriangle;
+          mRingAmplitude = 0.0f;
+        }
       }
-      mSquare = level;
-      mRingPhase += ringIncrement;
-      if (mRingPhase >= kTwoPi) mRingPhase -= kTwoPi;
-      mOscillator = dsp::onePoleStep(mOscillator, level, squareStep);
-      v = dsp::clampNanLow(ring + mOscillator, -kRingedLimit, kRingedLimit);
-      mRingAmplitude *= ringDecay;
-      swing = kSquareSwing;
-    } else {
-      const float triangle = 1.0f - 4.0f * fabsf(mPhase - 0.5f);
-      mTriangle = dsp::onePoleStep(mTriangle, triangle, triangleStep);
-      v = mOscillator = mTriangle;
-      mRingAmplitude = 0.0f;
-      swing = kTriangleSwing;
+      const float4 d = dsp::clampNanLow(simd_load(depth + i), 0.0f, 1.0f);
+      const float4 shapedDepth = d * d * (3.0f - 2.0f * d);
+      simd_store(delay + j, dsp::clampNanLow((kTapMs + shapedDepth * v * swing) * samplesPerMs, kMinModulatedDelay, maxDelay));
+      simd_store(mix + j, dsp::clampNanLow(simd_load(blend + i), 0.0f, 1.0f));
     }
 
-    const float d = dsp::clampNanLow(depth[i], 0.0f, 1.0f);
-    const float shapedDepth = d * d * (3.0f - 2.0f * d);
+    for (int j = 0; j < count; j += 4) {
+      const int i = start + j;
+      // Compressor: envelope follower, 6:1 gain computer, smoothed gain; four samples into the line.
+      float4 gains;
+      for (int lane = 0; lane < 4; lane++) {
+        const float a = fabsf(in[i + lane]);
+        envelope = dsp::finiteOrZero(dsp::followStep(envelope, a, attackStep, releaseStep)); // no NaN kept
+        const float target = envelope <= kThreshold ? 1.0f : powf(envelope * kInverseThreshold, kCompressionExponent);
+        gains[lane] = gain = dsp::onePoleStep(gain, target, gainStep);
+      }
+      const float4 written = dsp::finiteOrZero(cubicSaturate(kInputDrive * simd_load(in + i) * gains, kInputCeiling));
+      dsp::int4 writeIndex;
+      for (int lane = 0; lane < 4; lane++) {
+        line[writeAt] = written[lane];
+        writeIndex[lane] = writeAt;
+        writeAt = dsp::nextIndex(writeAt, len);
+      }
 
-    const float writePosition = (float)mWriteIndex;
-    const float fixedTap =
-        dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - fixedDelay, mLineLength));
-    const float delay = dsp::clampNanLow((kTapMs + shapedDepth * v * swing) * samplesPerMs, kMinModulatedDelay, maxDelay);
-    const float modulatedTap =
-        dsp::readCatmullRom(mLine, mLineLength, dsp::wrapIntoLine(writePosition - delay, mLineLength));
+      // The taps of those four samples. They reach back at least 2 samples and at most about
+      // 4 ms of the 20 ms line, so no tap touches a sample written after its own.
+      const float4 writePosition = dsp::floatLanes(writeIndex);
+      const float4 fixedTap =
+          dsp::readCatmullRom(line, len, dsp::wrapIntoLine(writePosition - fixedDelay, len));
+      const float4 modulatedTap =
+          dsp::readCatmullRom(line, len, dsp::wrapIntoLine(writePosition - simd_load(delay + j), len));
 
-    mWetLowPass =
-        dsp::finiteOrZero(dsp::onePoleStep(mWetLowPass, cubicSaturate(modulatedTap * kWetDrive, kWetCeiling), wetStep));
-    const float b = dsp::clampNanLow(blend[i], 0.0f, 1.0f);
-    out[i] = fixedTap * (1.0f - b) + mWetLowPass * b;
-
-    mWriteIndex = dsp::nextIndex(mWriteIndex, mLineLength);
+      const float4 wet = cubicSaturate(modulatedTap * kWetDrive, kWetCeiling);
+      float4 wetLowPass;
+      for (int lane = 0; lane < 4; lane++)
+        wetLowPass[lane] = wetState = dsp::finiteOrZero(dsp::onePoleStep(wetState, wet[lane], wetStep));
+      const float4 b = simd_load(mix + j);
+      simd_store(out + i, fixedTap * (1.0f - b) + wetLowPass * b);
+    }
   }
+  mEnvelope = envelope;
+  mGain = gain;
+  mWriteIndex = writeAt;
+  mWetLowPass = wetState;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <dsp/HeldResult.h>
 #include <od/Object.h>
 
 // Worn-tape imitation: a fixed 6:1 compressor, a soft saturator, and a short delay line read
@@ -36,4 +37,5 @@ private:
   float mReleaseStep = 0.0f;
   float mGainStep = 0.0f;
   float mWetLowPass = 0.0f;
+  dsp::HeldResult mRate; // exp(ln(100/3) x speed), while "Speed" holds still
 };
