@@ -233,7 +233,7 @@ void Instance::override(Control &c, float value) {
   c.override = value;
   c.hostAtOverride = hostValue(c);
   c.overridden = true;
-  c.fromHost = false;
+  c.settled = false;
 }
 
 void Instance::noteOn(uint32_t offset, int note, int velocity) {
@@ -251,7 +251,7 @@ void Instance::applyControls(bool first) {
   applyTempo();
   for (Control *c : mUnitControls) {
     const float host = hostValue(*c);
-    if (first || !c->fromHost || c->overridden || c->refill || !sameBits(host, c->host)) {
+    if (!c->settled || !sameBits(host, c->host)) {
       applyControl(*c, first);
       continue;
     }
@@ -284,16 +284,18 @@ void Instance::applyControl(Control &c, bool first) {
       if (first) parameter->hardSet(v);
       else parameter->set(v);
     }
+    c.refill = false;
     break;
   case Target::Option:
     c.choice = (int)std::lround(v);
     for (od::Option *option : c.options) option->set(c.choice);
+    c.refill = false;
     break;
-  default: break;
+  default: c.refill = false; break;
   }
   c.value = v;
   c.host = host;
-  c.fromHost = !c.overridden;
+  c.settled = !c.overridden && !c.refill;
 }
 
 // The host tempo sets "Time" (one division) or "Rate" (one cycle per division) while synced.
@@ -351,6 +353,7 @@ void Instance::applyNotes() {
     trigger->feed[n.position] = 1.0f;
     if (n.position + 1 < kFrame) trigger->feed[n.position + 1] = 0.0f;
     trigger->refill = true;
+    trigger->settled = false;
     v.gain = (float)n.velocity / kMaxVelocity;
     fill(v.velocity, n.position, v.gain);
     v.flat = false;
@@ -364,6 +367,7 @@ void Instance::applyNotes() {
     override(*mPitchControl, pitch);
     mPitchControl->value = pitch;
     mPitchControl->refill = true;
+    mPitchControl->settled = false;
   }
 }
 
@@ -387,7 +391,7 @@ void Instance::detect() {
 void Instance::mixDrums() {
   if (mSpec.extra == Extra::Drum) {
     Voice &v = mVoices[0];
-    for (int i = 0; i < kFrame; i++) v.out[i] *= v.velocity[i];
+    for (int i = 0; i < kFrame; i += 4) simd_store(v.out + i, simd_load(v.out + i) * simd_load(v.velocity + i));
     return;
   }
   std::fill(mMix[0], mMix[0] + kFrame, 0.0f);
@@ -399,8 +403,11 @@ void Instance::mixDrums() {
     const float target[2] = {level * std::cos(angle), level * std::sin(angle)};
     for (int c = 0; c < 2; c++) {
       const float from = mFirstFrame ? target[c] : v.levelGain[c];
-      for (int i = 0; i < kFrame; i++)
-        mMix[c][i] += v.out[i] * v.velocity[i] * (from + (target[c] - from) * kRamp.at[i]);
+      const float4 start = simd_set(from), distance = simd_set(target[c] - from);
+      for (int i = 0; i < kFrame; i += 4) {
+        const float4 gain = start + distance * simd_load(kRamp.at + i);
+        simd_store(mMix[c] + i, simd_load(mMix[c] + i) + simd_load(v.out + i) * simd_load(v.velocity + i) * gain);
+      }
       v.levelGain[c] = target[c];
     }
   }
@@ -471,21 +478,31 @@ void Instance::run(uint32_t samples) OD_NONBLOCKING {
       n.position = mPosition + std::max(0, n.position - (int)done);
       if (mFrameNoteCount < kMaxNotes) mFrameNotes[mFrameNoteCount++] = n;
     }
-    // A whole frame while wet goes straight to the units' inputs: the dry signal the last frame
-    // left there is not read. Inputs are taken before outputs are written (host buffers may be
-    // the same).
-    const bool whole = count == (uint32_t)kFrame && mBypass == 0.0f && bypass == 0.0f;
+    if (count == (uint32_t)kFrame && mBypass == 0.0f && bypass == 0.0f) {
+      // A whole frame while wet goes straight to the units' inputs (the dry signal the last
+      // frame left there is not read), the last frame's output straight out. Inputs are taken
+      // before outputs are written: the host's buffers may be the same.
+      for (AudioIn &a : mAudioIn) {
+        const float *in = static_cast<const float *>(mPorts[a.port]);
+        if (in) std::memcpy(a.frame, in + done, sizeof(float) * kFrame);
+        else std::memset(a.frame, 0, sizeof(float) * kFrame);
+      }
+      for (AudioOut &o : mAudioOut)
+        if (float *out = static_cast<float *>(mPorts[o.port])) std::memcpy(out + done, o.source, sizeof(float) * kFrame);
+      done += count;
+      processFrame(false);
+      continue;
+    }
     for (AudioIn &a : mAudioIn) {
       const float *in = static_cast<const float *>(mPorts[a.port]);
-      float *to = whole ? a.frame : a.collect + mPosition;
-      if (in) std::memcpy(to, in + done, sizeof(float) * count);
-      else std::memset(to, 0, sizeof(float) * count);
+      if (in) std::memcpy(a.collect + mPosition, in + done, sizeof(float) * count);
+      else std::memset(a.collect + mPosition, 0, sizeof(float) * count);
     }
     writeOutputs(done, count, bypass);
     mPosition += (int)count;
     done += count;
     if (mPosition == kFrame) {
-      processFrame(!whole);
+      processFrame(true);
       mPosition = 0;
     }
   }

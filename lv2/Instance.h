@@ -70,7 +70,8 @@ private:
     float hostAtOverride = 0.0f; // the host's value when the override began
     bool refill = true;          // the feeder buffer no longer holds `value` throughout
     float host = 0.0f;           // the host's value `value` was made from ...
-    bool fromHost = false;       // ... while no override was in force (a repeat then changes nothing)
+    bool settled = false;        // ... with no override, the feed holding it throughout: a repeat
+                                 // of that host value changes nothing
     int choice = 0;              // `value` rounded, for options
     float *feed = nullptr;       // the feeder buffer of an inlet control
     std::vector<od::Parameter *> parameters;
