@@ -62,11 +62,19 @@ void fill(float *buffer, int from, float value) {
   for (int i = from; i < kFrame; i++) buffer[i] = value;
 }
 
+// The whole frame at one value.
+void fillFrame(float *buffer, float value) {
+  const float4 v = simd_set(value);
+#pragma GCC unroll 8
+  for (int i = 0; i < kFrame; i += 4) simd_store(buffer + i, v);
+}
+
 // A frame ramping from `from` to `to`: from + (to - from) * kRamp.at[i], four samples at a
 // time (each lane rounds as the scalar expression does), and `to` itself on the last sample.
 void ramp(float *buffer, float from, float to) {
   static_assert(kFrame % 4 == 0, "frames are whole vectors");
   const float4 start = simd_set(from), distance = simd_set(to - from);
+#pragma GCC unroll 8
   for (int i = 0; i < kFrame; i += 4) simd_store(buffer + i, start + distance * simd_load(kRamp.at + i));
   buffer[kFrame - 1] = to;
 }
@@ -140,7 +148,11 @@ Instance::Instance(const PluginSpec &layout, float sampleRate)
     throw;
   }
 
-  for (Control &c : mControls) (c.layout->target == Target::Wrapper ? mWrapperControls : mUnitControls).push_back(&c);
+  for (Control &c : mControls)
+    (c.layout->target == Target::Wrapper  ? mWrapperControls
+     : c.layout->target == Target::Inlet ? mInletControls
+                                         : mSetControls)
+        .push_back(&c);
 
   // Bypass: each output falls back to the input of the same number, or to the only input.
   for (size_t k = 0; k < mAudioOut.size(); k++) {
@@ -249,9 +261,10 @@ void Instance::applyControls(bool first) {
   // The wrapper's own controls first: the tempo sync they set may override a unit control.
   for (Control *c : mWrapperControls) c->value = sanitized(*c->layout, hostValue(*c));
   applyTempo();
-  for (Control *c : mUnitControls) {
-    const float host = hostValue(*c);
-    if (!c->settled || !sameBits(host, c->host)) {
+  for (Control *c : mInletControls)
+    if (!c->settled || !sameBits(hostValue(*c), c->host)) applyControl(*c, first);
+  for (Control *c : mSetControls) {
+    if (!c->settled || !sameBits(hostValue(*c), c->host)) {
       applyControl(*c, first);
       continue;
     }
@@ -275,7 +288,7 @@ void Instance::applyControl(Control &c, bool first) {
       ramp(c.feed, c.value, v);
       c.refill = true;
     } else if (c.refill || !sameBits(v, c.value)) {
-      fill(c.feed, 0, v);
+      fillFrame(c.feed, v);
       c.refill = false;
     }
     break;
@@ -420,7 +433,7 @@ void Instance::processFrame(bool gathered) {
   applyControls(mFirstFrame);
   for (int k = 0; k < mVoiceCount; k++) {
     Voice &v = mVoices[k];
-    if (!v.flat) fill(v.velocity, 0, v.gain);
+    if (!v.flat) fillFrame(v.velocity, v.gain);
     v.flat = true;
   }
   if (mFrameNoteCount || mExciteIn >= 0) applyNotes();

@@ -106,7 +106,8 @@ private:
   std::vector<AudioIn> mAudioIn;
   std::vector<AudioOut> mAudioOut;
   std::vector<Control> mControls;
-  std::vector<Control *> mWrapperControls, mUnitControls; // the wrapper's own are applied first
+  // The wrapper's own controls (applied first), those feeding inlets, and parameters and options.
+  std::vector<Control *> mWrapperControls, mInletControls, mSetControls;
   Control *mWrapper[kWrapperControlCount] = {};
   int mEnabledPort = -1, mLatencyPort = -1;
 
