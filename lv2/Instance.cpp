@@ -447,12 +447,12 @@ void Instance::processFrame(bool gathered) {
   mFirstFrame = false;
 }
 
-// Output of the last frame (a frame behind the input), crossfaded to its dry input while bypassed.
 // The bypass the enabled port asks for: 1 dry (disabled), 0 wet.
 float Instance::bypassTarget() const {
   return mEnabledPort >= 0 && mPorts[mEnabledPort] && *(const float *)mPorts[mEnabledPort] <= 0.0f ? 1.0f : 0.0f;
 }
 
+// Output of the last frame (a frame behind the input), crossfaded to its dry input while bypassed.
 void Instance::writeOutputs(uint32_t from, uint32_t count, float target) {
   float fade[kFrame];
   const bool steady = mBypass == target;

@@ -183,6 +183,28 @@ TEST_P(EveryPlugin, ReblockingInPlaceAndWithoutFeaturesChangesNoSample) {
   }
 }
 
+// Controls that move between spans of 128 samples: whole frames and gathered ones, in place,
+// give the same samples as one run per span.
+TEST_P(EveryPlugin, MovingControlsGiveTheSameSamplesReblocked) {
+  constexpr int kSpan = 128, kSpans = 48;
+  Features features;
+  Plugin whole(GetParam(), &features), split(GetParam(), &features);
+  ASSERT_TRUE(whole.ok() && split.ok());
+  const std::vector<int> ins = split.audioInputs(), outs = split.audioOutputs();
+  for (size_t k = 0; k < ins.size() && k < outs.size(); k++) split.shareBuffer(outs[k], ins[k]);
+  const auto inputs = noiseInputs(whole);
+  const std::vector<int> list = controls(whole);
+  for (int s = 0; s < kSpans; s++) {
+    for (size_t k = 0; k < list.size(); k++) {
+      const float v = settingValue(whole.ports()[list[k]], (s / (1 + (int)k % 3) + (int)k) % 3);
+      whole.control(list[k]) = split.control(list[k]) = v;
+    }
+    std::vector<std::vector<float>> span;
+    for (const auto &in : inputs) span.emplace_back(in.begin() + s * kSpan, in.begin() + (s + 1) * kSpan);
+    ASSERT_EQ(whole.render(span, kSpan, {kSpan}), split.render(span, kSpan, {5, 27, 32, 64})) << "span " << s;
+  }
+}
+
 TEST_P(EveryPlugin, OutputIsTheRenderersOneFrameLater) {
   const std::string name = className(GetParam());
   if (kComposites.count(name)) GTEST_SKIP() << "no single unit to render";
