@@ -307,6 +307,26 @@ std::vector<std::string> everyUri() { return Bundle::get().uris(); }
 INSTANTIATE_TEST_SUITE_P(Lv2, EveryPlugin, ::testing::ValuesIn(everyUri()),
                          [](const ::testing::TestParamInfo<std::string> &info) { return className(info.param); });
 
+// A memoryless unit: after a control moves, one frame ramps and every later frame is as if
+// the new value had always been there.
+TEST(Lv2Controls, AMovedControlHoldsItsNewValueFromTheFrameAfterTheRamp) {
+  Features features;
+  Plugin moved(kPrefix + "SoftClip", &features), steady(kPrefix + "SoftClip", &features);
+  ASSERT_TRUE(moved.ok() && steady.ok());
+  const std::vector<float> in = noise(4096, 3);
+  const std::vector<std::vector<float>> head{{in.begin(), in.begin() + 256}}, tail{{in.begin() + 256, in.end()}};
+  moved.setControl("gain", 2.0f);
+  steady.setControl("gain", 5.0f);
+  moved.render(head, 256, {128});
+  steady.render(head, 256, {128});
+  moved.setControl("gain", 5.0f);
+  const auto a = moved.render(tail, tail[0].size(), {128}), b = steady.render(tail, tail[0].size(), {128});
+  bool ramped = false;
+  for (int i = kLatency; i < 2 * kLatency; i++) ramped |= a[0][i] != b[0][i];
+  EXPECT_TRUE(ramped);
+  for (size_t i = 2 * kLatency; i < a[0].size(); i++) ASSERT_EQ(a[0][i], b[0][i]) << "sample " << i;
+}
+
 TEST(Lv2Bundle, OffersAPluginPerAudioClassAndTheFourCombinations) {
   std::set<std::string> want(kCombinations.begin(), kCombinations.end());
   for (const od::ClassDescription *d : od::libraryDescriptions())
