@@ -403,8 +403,10 @@ void Instance::detect() {
 // Velocity gains on the voices, and for the kit the mix with each voice's level and pan.
 void Instance::mixDrums() {
   if (mSpec.extra == Extra::Drum) {
-    Voice &v = mVoices[0];
-    for (int i = 0; i < kFrame; i += 4) simd_store(v.out + i, simd_load(v.out + i) * simd_load(v.velocity + i));
+    float *out = mVoices[0].out;
+    const float *velocity = mVoices[0].velocity;
+#pragma GCC unroll 8
+    for (int i = 0; i < kFrame; i += 4) simd_store(out + i, simd_load(out + i) * simd_load(velocity + i));
     return;
   }
   std::fill(mMix[0], mMix[0] + kFrame, 0.0f);
