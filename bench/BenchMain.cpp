@@ -370,7 +370,9 @@ int countInstructions(const std::string &filter, long frames) {
       kernelTape.record(compareDrivers(compare), frames);
       od::Random::seed(1);
       KernelSubject subject(compare, kernelTape);
-      run(subject, entry.name + "|" + kindName(compare.kind) + " " + compare.label, compare.channels);
+      // A plug-in runs the unit's channels, as in the timed comparison.
+      run(subject, entry.name + "|" + kindName(compare.kind) + " " + compare.label,
+          compare.kind == CompareKind::Plugin ? entry.channels : compare.channels);
     }
   }
   return 0;

@@ -6,6 +6,7 @@
 #include <dsp/OnePole.h>
 #include <od/Denormals.h>
 #include <od/Object.h>
+#include <od/simd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -59,6 +60,23 @@ const Ramp kRamp;
 
 void fill(float *buffer, int from, float value) {
   for (int i = from; i < kFrame; i++) buffer[i] = value;
+}
+
+// The whole frame at one value.
+void fillFrame(float *buffer, float value) {
+  const float4 v = simd_set(value);
+#pragma GCC unroll 8
+  for (int i = 0; i < kFrame; i += 4) simd_store(buffer + i, v);
+}
+
+// A frame ramping from `from` to `to`: from + (to - from) * kRamp.at[i], four samples at a
+// time (each lane rounds as the scalar expression does), and `to` itself on the last sample.
+void ramp(float *buffer, float from, float to) {
+  static_assert(kFrame % 4 == 0, "frames are whole vectors");
+  const float4 start = simd_set(from), distance = simd_set(to - from);
+#pragma GCC unroll 8
+  for (int i = 0; i < kFrame; i += 4) simd_store(buffer + i, start + distance * simd_load(kRamp.at + i));
+  buffer[kFrame - 1] = to;
 }
 
 } // namespace
@@ -129,6 +147,12 @@ Instance::Instance(const PluginSpec &layout, float sampleRate)
     for (auto it = mUnits.rbegin(); it != mUnits.rend(); ++it) (*it)->release();
     throw;
   }
+
+  for (Control &c : mControls)
+    (c.layout->target == Target::Wrapper  ? mWrapperControls
+     : c.layout->target == Target::Inlet ? mInletControls
+                                         : mSetControls)
+        .push_back(&c);
 
   // Bypass: each output falls back to the input of the same number, or to the only input.
   for (size_t k = 0; k < mAudioOut.size(); k++) {
@@ -216,9 +240,12 @@ void Instance::activate() {
   for (AudioIn &a : mAudioIn) std::fill(a.collect, a.collect + kFrame, 0.0f);
 }
 
-float Instance::hostValue(const Control &c) const {
-  const float *value = static_cast<const float *>(mPorts[c.port]);
-  return value ? *value : c.layout->defaultValue;
+// A value set by notes or the tempo in place of the host's, until the host's changes.
+void Instance::override(Control &c, float value) {
+  c.override = value;
+  c.hostAtOverride = hostValue(c);
+  c.overridden = true;
+  c.settled = false;
 }
 
 void Instance::noteOn(uint32_t offset, int note, int velocity) {
@@ -228,48 +255,60 @@ void Instance::noteOn(uint32_t offset, int note, int velocity) {
 // Host control values, once per frame, kept inside their ports' ranges (not a number: the
 // default): continuous inlets ramp across the frame from the value of the last one (a value
 // that holds is written as it is), gates and triggers step, parameters are set (they glide
-// themselves), options are chosen.
+// themselves), options are chosen. A host value that repeats, with no override and nothing
+// written over its feed, leaves the feed as it is.
 void Instance::applyControls(bool first) {
   // The wrapper's own controls first: the tempo sync they set may override a unit control.
-  for (Control &c : mControls)
-    if (c.layout->target == Target::Wrapper) c.value = sanitized(*c.layout, hostValue(c));
+  for (Control *c : mWrapperControls) c->value = sanitized(*c->layout, hostValue(*c));
   applyTempo();
-  for (Control &c : mControls) {
-    const PortSpec &p = *c.layout;
-    if (p.target == Target::Wrapper) continue;
-    float v = hostValue(c);
-    if (c.overridden) {
-      if (sameBits(v, c.hostAtOverride)) v = c.override;
-      else c.overridden = false;
+  for (Control *c : mInletControls)
+    if (!c->settled || !sameBits(hostValue(*c), c->host)) applyControl(*c, first);
+  for (Control *c : mSetControls) {
+    if (!c->settled || !sameBits(hostValue(*c), c->host)) {
+      applyControl(*c, first);
+      continue;
     }
-    v = sanitized(p, v);
-    switch (p.target) {
-    case Target::Inlet:
-      if (p.role == Role::Control && !first && !sameBits(v, c.value)) {
-        const float from = c.value;
-        for (int i = 0; i < kFrame - 1; i++) c.feed[i] = from + (v - from) * kRamp.at[i];
-        c.feed[kFrame - 1] = v;
-        c.refill = true;
-      } else if (c.refill || !sameBits(v, c.value)) {
-        fill(c.feed, 0, v);
-        c.refill = false;
-      }
-      break;
-    case Target::Parameter:
-      for (od::Parameter *parameter : c.parameters) {
-        if (first) parameter->hardSet(v);
-        else parameter->set(v);
-      }
-      break;
-    case Target::Option: {
-      const int choice = (int)std::lround(v);
-      for (od::Option *option : c.options) option->set(choice);
-      break;
-    }
-    default: break;
-    }
-    c.value = v;
+    for (od::Parameter *parameter : c->parameters) parameter->set(c->value);
+    for (od::Option *option : c->options) option->set(c->choice);
   }
+}
+
+void Instance::applyControl(Control &c, bool first) {
+  const PortSpec &p = *c.layout;
+  const float host = hostValue(c);
+  float v = host;
+  if (c.overridden) {
+    if (sameBits(v, c.hostAtOverride)) v = c.override;
+    else c.overridden = false;
+  }
+  v = sanitized(p, v);
+  switch (p.target) {
+  case Target::Inlet:
+    if (p.role == Role::Control && !first && !sameBits(v, c.value)) {
+      ramp(c.feed, c.value, v);
+      c.refill = true;
+    } else if (c.refill || !sameBits(v, c.value)) {
+      fillFrame(c.feed, v);
+      c.refill = false;
+    }
+    break;
+  case Target::Parameter:
+    for (od::Parameter *parameter : c.parameters) {
+      if (first) parameter->hardSet(v);
+      else parameter->set(v);
+    }
+    c.refill = false;
+    break;
+  case Target::Option:
+    c.choice = (int)std::lround(v);
+    for (od::Option *option : c.options) option->set(c.choice);
+    c.refill = false;
+    break;
+  default: c.refill = false; break;
+  }
+  c.value = v;
+  c.host = host;
+  c.settled = !c.overridden && !c.refill;
 }
 
 // The host tempo sets "Time" (one division) or "Rate" (one cycle per division) while synced.
@@ -283,9 +322,7 @@ void Instance::applyTempo() {
   const int division = std::min(std::max((int)mWrapper[kTempoDivision]->value, 0), kDivisions - 1);
   const float beatSeconds = 60.0f / mBeatsPerMinute;
   const float seconds = beatSeconds * kDivisionBeats[division];
-  mTempoControl->override = mSpec.extra == Extra::TempoDelay ? seconds : 1.0f / seconds;
-  mTempoControl->hostAtOverride = hostValue(*mTempoControl);
-  mTempoControl->overridden = true;
+  override(*mTempoControl, mSpec.extra == Extra::TempoDelay ? seconds : 1.0f / seconds);
 }
 
 // Notes of this frame: strikes at their samples, velocity gains from there on, pitch from the note.
@@ -329,8 +366,10 @@ void Instance::applyNotes() {
     trigger->feed[n.position] = 1.0f;
     if (n.position + 1 < kFrame) trigger->feed[n.position + 1] = 0.0f;
     trigger->refill = true;
+    trigger->settled = false;
     v.gain = (float)n.velocity / kMaxVelocity;
     fill(v.velocity, n.position, v.gain);
+    v.flat = false;
 
     float pitch = 0.0f;
     if (mSpec.extra == Extra::Pluck) pitch = kConcertAHz * std::exp2((float)(n.note - kConcertA) / 12.0f);
@@ -338,11 +377,10 @@ void Instance::applyNotes() {
       pitch = std::exp2((float)(n.note - kMiddleC) / 12.0f);
     else continue;
     fill(mPitchControl->feed, n.position, pitch);
-    mPitchControl->override = pitch;
-    mPitchControl->hostAtOverride = hostValue(*mPitchControl);
-    mPitchControl->overridden = true;
+    override(*mPitchControl, pitch);
     mPitchControl->value = pitch;
     mPitchControl->refill = true;
+    mPitchControl->settled = false;
   }
 }
 
@@ -365,8 +403,10 @@ void Instance::detect() {
 // Velocity gains on the voices, and for the kit the mix with each voice's level and pan.
 void Instance::mixDrums() {
   if (mSpec.extra == Extra::Drum) {
-    Voice &v = mVoices[0];
-    for (int i = 0; i < kFrame; i++) v.out[i] *= v.velocity[i];
+    float *out = mVoices[0].out;
+    const float *velocity = mVoices[0].velocity;
+#pragma GCC unroll 8
+    for (int i = 0; i < kFrame; i += 4) simd_store(out + i, simd_load(out + i) * simd_load(velocity + i));
     return;
   }
   std::fill(mMix[0], mMix[0] + kFrame, 0.0f);
@@ -378,18 +418,27 @@ void Instance::mixDrums() {
     const float target[2] = {level * std::cos(angle), level * std::sin(angle)};
     for (int c = 0; c < 2; c++) {
       const float from = mFirstFrame ? target[c] : v.levelGain[c];
-      for (int i = 0; i < kFrame; i++)
-        mMix[c][i] += v.out[i] * v.velocity[i] * (from + (target[c] - from) * kRamp.at[i]);
+      const float4 start = simd_set(from), distance = simd_set(target[c] - from);
+      for (int i = 0; i < kFrame; i += 4) {
+        const float4 gain = start + distance * simd_load(kRamp.at + i);
+        simd_store(mMix[c] + i, simd_load(mMix[c] + i) + simd_load(v.out + i) * simd_load(v.velocity + i) * gain);
+      }
       v.levelGain[c] = target[c];
     }
   }
 }
 
-void Instance::processFrame() {
-  for (AudioIn &a : mAudioIn) std::memcpy(a.frame, a.collect, sizeof(float) * kFrame);
+// `gathered`: the inputs were gathered in `collect` (else the host's block went straight to `frame`).
+void Instance::processFrame(bool gathered) {
+  if (gathered)
+    for (AudioIn &a : mAudioIn) std::memcpy(a.frame, a.collect, sizeof(float) * kFrame);
   applyControls(mFirstFrame);
-  for (int k = 0; k < mVoiceCount; k++) fill(mVoices[k].velocity, 0, mVoices[k].gain);
-  applyNotes();
+  for (int k = 0; k < mVoiceCount; k++) {
+    Voice &v = mVoices[k];
+    if (!v.flat) fillFrame(v.velocity, v.gain);
+    v.flat = true;
+  }
+  if (mFrameNoteCount || mExciteIn >= 0) applyNotes();
   if (mDetectorFeed) detect();
   for (od::Object *unit : mUnits) {
     unit->updateParameters();
@@ -400,11 +449,13 @@ void Instance::processFrame() {
   mFirstFrame = false;
 }
 
+// The bypass the enabled port asks for: 1 dry (disabled), 0 wet.
+float Instance::bypassTarget() const {
+  return mEnabledPort >= 0 && mPorts[mEnabledPort] && *(const float *)mPorts[mEnabledPort] <= 0.0f ? 1.0f : 0.0f;
+}
+
 // Output of the last frame (a frame behind the input), crossfaded to its dry input while bypassed.
-void Instance::writeOutputs(uint32_t from, uint32_t count) {
-  const float target = mEnabledPort >= 0 && mPorts[mEnabledPort] && *(const float *)mPorts[mEnabledPort] <= 0.0f
-                           ? 1.0f
-                           : 0.0f;
+void Instance::writeOutputs(uint32_t from, uint32_t count, float target) {
   float fade[kFrame];
   const bool steady = mBypass == target;
   if (!steady)
@@ -433,6 +484,7 @@ void Instance::run(uint32_t samples) OD_NONBLOCKING {
   od::DenormalGuard denormals;
   od::Random::Scope random(mRandom);
   if (mLatencyPort >= 0 && mPorts[mLatencyPort]) *static_cast<float *>(mPorts[mLatencyPort]) = (float)kFrame;
+  const float bypass = bypassTarget();
   int nextNote = 0;
   for (uint32_t done = 0; done < samples;) {
     const uint32_t count = std::min<uint32_t>(samples - done, (uint32_t)(kFrame - mPosition));
@@ -441,16 +493,31 @@ void Instance::run(uint32_t samples) OD_NONBLOCKING {
       n.position = mPosition + std::max(0, n.position - (int)done);
       if (mFrameNoteCount < kMaxNotes) mFrameNotes[mFrameNoteCount++] = n;
     }
+    if (count == (uint32_t)kFrame && mBypass == 0.0f && bypass == 0.0f) {
+      // A whole frame while wet goes straight to the units' inputs (the dry signal the last
+      // frame left there is not read), the last frame's output straight out. Inputs are taken
+      // before outputs are written: the host's buffers may be the same.
+      for (AudioIn &a : mAudioIn) {
+        const float *in = static_cast<const float *>(mPorts[a.port]);
+        if (in) std::memcpy(a.frame, in + done, sizeof(float) * kFrame);
+        else std::memset(a.frame, 0, sizeof(float) * kFrame);
+      }
+      for (AudioOut &o : mAudioOut)
+        if (float *out = static_cast<float *>(mPorts[o.port])) std::memcpy(out + done, o.source, sizeof(float) * kFrame);
+      done += count;
+      processFrame(false);
+      continue;
+    }
     for (AudioIn &a : mAudioIn) {
       const float *in = static_cast<const float *>(mPorts[a.port]);
       if (in) std::memcpy(a.collect + mPosition, in + done, sizeof(float) * count);
       else std::memset(a.collect + mPosition, 0, sizeof(float) * count);
     }
-    writeOutputs(done, count);
+    writeOutputs(done, count, bypass);
     mPosition += (int)count;
     done += count;
     if (mPosition == kFrame) {
-      processFrame();
+      processFrame(true);
       mPosition = 0;
     }
   }

@@ -69,6 +69,10 @@ private:
     bool overridden = false;
     float hostAtOverride = 0.0f; // the host's value when the override began
     bool refill = true;          // the feeder buffer no longer holds `value` throughout
+    float host = 0.0f;           // the host's value `value` was made from ...
+    bool settled = false;        // ... with no override, the feed holding it throughout: a repeat
+                                 // of that host value changes nothing
+    int choice = 0;              // `value` rounded, for options
     float *feed = nullptr;       // the feeder buffer of an inlet control
     std::vector<od::Parameter *> parameters;
     std::vector<od::Option *> options;
@@ -77,14 +81,20 @@ private:
   float *newFeed(const std::vector<Binding> &bindings);
   float *ownBuffer();
   Control *control(const std::string &unitPort, int object);
-  float hostValue(const Control &c) const;
+  float hostValue(const Control &c) const {
+    const float *value = static_cast<const float *>(mPorts[c.port]);
+    return value ? *value : c.layout->defaultValue;
+  }
+  void override(Control &c, float value);
   void applyControls(bool first);
+  void applyControl(Control &c, bool first);
   void applyNotes();
   void applyTempo();
   void detect();
   void mixDrums();
-  void processFrame();
-  void writeOutputs(uint32_t from, uint32_t count);
+  void processFrame(bool gathered);
+  float bypassTarget() const;
+  void writeOutputs(uint32_t from, uint32_t count, float target);
 
   const PluginSpec &mSpec;
   const float mSampleRate;
@@ -96,6 +106,8 @@ private:
   std::vector<AudioIn> mAudioIn;
   std::vector<AudioOut> mAudioOut;
   std::vector<Control> mControls;
+  // The wrapper's own controls (applied first), those feeding inlets, and parameters and options.
+  std::vector<Control *> mWrapperControls, mInletControls, mSetControls;
   Control *mWrapper[kWrapperControlCount] = {};
   int mEnabledPort = -1, mLatencyPort = -1;
 
@@ -116,6 +128,7 @@ private:
   struct Voice {
     float gain = 1.0f;          // the velocity of the last strike
     float velocity[kFrame] = {}; // that gain, sample by sample, across the frame
+    bool flat = false;           // `velocity` holds `gain` throughout
     Control *trigger = nullptr;     // "Trig", "TrigC" or "Trigger"
     Control *openTrigger = nullptr; // the hi-hat's "TrigO"
     float *out = nullptr;

@@ -183,6 +183,28 @@ TEST_P(EveryPlugin, ReblockingInPlaceAndWithoutFeaturesChangesNoSample) {
   }
 }
 
+// Controls that move between spans of 128 samples: whole frames and gathered ones, in place,
+// give the same samples as one run per span.
+TEST_P(EveryPlugin, MovingControlsGiveTheSameSamplesReblocked) {
+  constexpr int kSpan = 128, kSpans = 48;
+  Features features;
+  Plugin whole(GetParam(), &features), split(GetParam(), &features);
+  ASSERT_TRUE(whole.ok() && split.ok());
+  const std::vector<int> ins = split.audioInputs(), outs = split.audioOutputs();
+  for (size_t k = 0; k < ins.size() && k < outs.size(); k++) split.shareBuffer(outs[k], ins[k]);
+  const auto inputs = noiseInputs(whole);
+  const std::vector<int> list = controls(whole);
+  for (int s = 0; s < kSpans; s++) {
+    for (size_t k = 0; k < list.size(); k++) {
+      const float v = settingValue(whole.ports()[list[k]], (s / (1 + (int)k % 3) + (int)k) % 3);
+      whole.control(list[k]) = split.control(list[k]) = v;
+    }
+    std::vector<std::vector<float>> span;
+    for (const auto &in : inputs) span.emplace_back(in.begin() + s * kSpan, in.begin() + (s + 1) * kSpan);
+    ASSERT_EQ(whole.render(span, kSpan, {kSpan}), split.render(span, kSpan, {5, 27, 32, 64})) << "span " << s;
+  }
+}
+
 TEST_P(EveryPlugin, OutputIsTheRenderersOneFrameLater) {
   const std::string name = className(GetParam());
   if (kComposites.count(name)) GTEST_SKIP() << "no single unit to render";
@@ -284,6 +306,26 @@ std::vector<std::string> everyUri() { return Bundle::get().uris(); }
 
 INSTANTIATE_TEST_SUITE_P(Lv2, EveryPlugin, ::testing::ValuesIn(everyUri()),
                          [](const ::testing::TestParamInfo<std::string> &info) { return className(info.param); });
+
+// A memoryless unit: after a control moves, one frame ramps and every later frame is as if
+// the new value had always been there.
+TEST(Lv2Controls, AMovedControlHoldsItsNewValueFromTheFrameAfterTheRamp) {
+  Features features;
+  Plugin moved(kPrefix + "SoftClip", &features), steady(kPrefix + "SoftClip", &features);
+  ASSERT_TRUE(moved.ok() && steady.ok());
+  const std::vector<float> in = noise(4096, 3);
+  const std::vector<std::vector<float>> head{{in.begin(), in.begin() + 256}}, tail{{in.begin() + 256, in.end()}};
+  moved.setControl("gain", 2.0f);
+  steady.setControl("gain", 5.0f);
+  moved.render(head, 256, {128});
+  steady.render(head, 256, {128});
+  moved.setControl("gain", 5.0f);
+  const auto a = moved.render(tail, tail[0].size(), {128}), b = steady.render(tail, tail[0].size(), {128});
+  bool ramped = false;
+  for (int i = kLatency; i < 2 * kLatency; i++) ramped |= a[0][i] != b[0][i];
+  EXPECT_TRUE(ramped);
+  for (size_t i = 2 * kLatency; i < a[0].size(); i++) ASSERT_EQ(a[0][i], b[0][i]) << "sample " << i;
+}
 
 TEST(Lv2Bundle, OffersAPluginPerAudioClassAndTheFourCombinations) {
   std::set<std::string> want(kCombinations.begin(), kCombinations.end());
