@@ -14,8 +14,12 @@ pids=()
 stop_all() {
   exec 3>&- 2> /dev/null
   # Clients first, each gone before the next; the server last (it waits for its clients).
+  # A client or server wedged by a lost cycle gets 5 s to go, then is killed.
+  local i t
   for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
     kill "${pids[$i]}" 2> /dev/null
+    for ((t = 0; t < 50; t++)); do kill -0 "${pids[$i]}" 2> /dev/null || break; sleep 0.1; done
+    kill -KILL "${pids[$i]}" 2> /dev/null
     wait "${pids[$i]}" 2> /dev/null
   done
   pids=()
@@ -39,14 +43,15 @@ strikes_follow_notes() {
   exec 3> commands
   jack_midiseq qvzseq "$loop" 0 36 2000 > /dev/null 2>&1 &
   pids+=($!)
-  for _ in $(seq 50); do
-    jack_lsp 2> /dev/null | grep -q '^qvzdrums:out_l$' && jack_lsp 2> /dev/null | grep -q '^qvzseq:' && break
+  local deadline=$((SECONDS + 15))
+  while ((SECONDS < deadline)); do
+    timeout 5 jack_lsp 2> /dev/null | grep -q '^qvzdrums:out_l$' && timeout 5 jack_lsp 2> /dev/null | grep -q '^qvzseq:' && break
     sleep 0.2
   done
-  jack_lsp 2> /dev/null | grep -q '^qvzdrums:out_l$' || { echo "jalv did not offer the kit's ports: $(tail -3 jalv.log)"; return 1; }
-  jack_connect qvzseq:out qvzdrums:events || { echo "cannot connect the sequencer"; return 1; }
+  timeout 5 jack_lsp 2> /dev/null | grep -q '^qvzdrums:out_l$' || { echo "jalv did not offer the kit's ports: $(tail -3 jalv.log)"; return 1; }
+  timeout 10 jack_connect qvzseq:out qvzdrums:events || { echo "cannot connect the sequencer"; return 1; }
 
-  timeout 60 jack_rec -f kit.wav -d 3 -b 32 qvzdrums:out_l > rec.log 2>&1 || { echo "jack_rec did not record: $(head -3 rec.log)"; return 1; }
+  timeout 30 jack_rec -f kit.wav -d 3 -b 32 qvzdrums:out_l > rec.log 2>&1 || { echo "jack_rec did not record: $(head -3 rec.log)"; return 1; }
 
   # Onsets: the first sample of each strike after at least 1000 quiet samples.
   sox -V1 kit.wav -t f32 - | od -An -v -f -w4 | awk -v loop="$loop" '
